@@ -1,0 +1,37 @@
+// Helpers shared by the suites: the emulated Windows version, registry clean-up, paths.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <string>
+
+enum class WinVersion { Other, Win2k, WinXp, Win2003, Vista, Win7 };
+
+inline WinVersion RunningWinVersion() {
+    OSVERSIONINFOW v = {};
+    v.dwOSVersionInfoSize = sizeof(v);
+    GetVersionExW(&v);
+    if (v.dwPlatformId != VER_PLATFORM_WIN32_NT) return WinVersion::Other;
+    if (v.dwMajorVersion == 5 && v.dwMinorVersion == 0) return WinVersion::Win2k;
+    if (v.dwMajorVersion == 5 && v.dwMinorVersion == 1) return WinVersion::WinXp;
+    if (v.dwMajorVersion == 5 && v.dwMinorVersion == 2) return WinVersion::Win2003;
+    if (v.dwMajorVersion == 6 && v.dwMinorVersion == 0) return WinVersion::Vista;
+    if (v.dwMajorVersion == 6 && v.dwMinorVersion == 1) return WinVersion::Win7;
+    return WinVersion::Other;
+}
+
+// A test about one Windows version skips itself in the runs that emulate another.
+#define ONLY_ON(version)                                                                   \
+    do {                                                                                   \
+        if (RunningWinVersion() != (version)) GTEST_SKIP() << "not the emulated version"; \
+    } while (0)
+
+// The toolbar's keys, the module's settings and what the tests seed all live below these;
+// fixtures call this before and after each test so every test starts from a clean hive.
+void DeleteToolbarRegistryState();
+
+// Full path of a file next to the running test program (the DLL, helper programs).
+std::wstring BinPath(const wchar_t* fileName);
+
+// UTF-8 of a UTF-16 string, for failure messages.
+std::string Narrow(const std::wstring& text);
