@@ -1,0 +1,14 @@
+// The live address-bar drop-down lists of the browser frame windows.
+#pragma once
+
+#include <windows.h>
+
+// Sent to an address bar to make the browser forget what it shows: wParam 1, then 0.
+constexpr UINT WM_ADDRESSBAR_RESET = WM_APP + 269;
+
+// The address bar ("ComboBoxEx32") of one browser frame window, or null.
+HWND FindAddressBar(HWND frame);
+// With a url: removes that entry from the address bar of every "IEFrame" window. With null:
+// removes every entry from each of them and resets those that belong to this process.
+void ClearAddressBars(const WCHAR* url);
+void ResetAddressBar(HWND addressBar);
