@@ -2,7 +2,9 @@
 
 #include "host/ButtonHost.h"
 
-ToolbarSharedMemory::~ToolbarSharedMemory() { Close(); }
+ToolbarSharedMemory::~ToolbarSharedMemory() {
+    Close();
+}
 
 BOOL ToolbarSharedMemory::Open() {
     Close();
