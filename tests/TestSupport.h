@@ -21,9 +21,9 @@ inline WinVersion RunningWinVersion() {
 }
 
 // A test about one Windows version skips itself in the runs that emulate another.
-#define ONLY_ON(version)                                                                           \
-    do {                                                                                           \
-        if (RunningWinVersion() != (version)) GTEST_SKIP() << "not the emulated version";          \
+#define ONLY_ON(version)                                                                   \
+    do {                                                                                   \
+        if (RunningWinVersion() != (version)) GTEST_SKIP() << "not the emulated version"; \
     } while (0)
 
 // The toolbar's keys, the module's settings and what the tests seed all live below these;

@@ -40,33 +40,15 @@ private:
     T value_ = Invalid();
 };
 
-inline void CloseRegKey(HKEY key) {
-    RegCloseKey(key);
-}
-inline void CloseKernelHandle(HANDLE handle) {
-    CloseHandle(handle);
-}
-inline void CloseFindHandle(HANDLE handle) {
-    FindClose(handle);
-}
-inline void DeleteGdiObject(HGDIOBJ object) {
-    DeleteObject(object);
-}
-inline void DestroyImageList(HIMAGELIST list) {
-    ImageList_Destroy(list);
-}
-inline void DestroyIconHandle(HICON icon) {
-    DestroyIcon(icon);
-}
-inline void UnmapView(void* view) {
-    UnmapViewOfFile(view);
-}
-inline void ReleaseModule(HMODULE module) {
-    FreeLibrary(module);
-}
-inline void FreeLocalMemory(HLOCAL memory) {
-    LocalFree(memory);
-}
+inline void CloseRegKey(HKEY key) { RegCloseKey(key); }
+inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
+inline void CloseFindHandle(HANDLE handle) { FindClose(handle); }
+inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
+inline void DestroyImageList(HIMAGELIST list) { ImageList_Destroy(list); }
+inline void DestroyIconHandle(HICON icon) { DestroyIcon(icon); }
+inline void UnmapView(void* view) { UnmapViewOfFile(view); }
+inline void ReleaseModule(HMODULE module) { FreeLibrary(module); }
+inline void FreeLocalMemory(HLOCAL memory) { LocalFree(memory); }
 
 using UniqueRegKey = UniqueHandle<HKEY, CloseRegKey>;
 using UniqueHandleValue = UniqueHandle<HANDLE, CloseKernelHandle>;

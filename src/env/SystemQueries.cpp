@@ -21,13 +21,9 @@ bool IsNtVersion(const OSVERSIONINFOW& v, DWORD major, DWORD minor) {
 
 } // namespace
 
-BOOL IsWindows2000() {
-    return IsNtVersion(ReadVersion(), 5, 0);
-}
+BOOL IsWindows2000() { return IsNtVersion(ReadVersion(), 5, 0); }
 
-BOOL IsWindowsXP() {
-    return IsNtVersion(ReadVersion(), 5, 1);
-}
+BOOL IsWindowsXP() { return IsNtVersion(ReadVersion(), 5, 1); }
 
 BOOL IsNt6OrLater() {
     OSVERSIONINFOW v = ReadVersion();
@@ -41,14 +37,10 @@ BYTE GetOsVersionCode() {
     if (v.dwMajorVersion == 6) return 5;
     if (v.dwMajorVersion != 5) return 0;
     switch (v.dwMinorVersion) {
-    case 0:
-        return 2;
-    case 1:
-        return 3;
-    case 2:
-        return 4;
-    default:
-        return 0;
+    case 0: return 2;
+    case 1: return 3;
+    case 2: return 4;
+    default: return 0;
     }
 }
 

@@ -33,8 +33,8 @@ int GetDataFolder(WCHAR* buffer) {
 int ReadMachineString(const WCHAR* valueName, WCHAR* buffer, int capacity) {
     if (!buffer || capacity <= 0) return 0;
     DWORD size = static_cast<DWORD>(capacity) * sizeof(WCHAR);
-    return SHGetValueW(HKEY_LOCAL_MACHINE, ToolbarMachineKey, valueName, nullptr, buffer, &size) ==
-           ERROR_SUCCESS;
+    return SHGetValueW(HKEY_LOCAL_MACHINE, ToolbarMachineKey, valueName, nullptr, buffer,
+                       &size) == ERROR_SUCCESS;
 }
 
 } // namespace
@@ -78,21 +78,14 @@ int GetToolbarPath(int kind, WCHAR* buffer, int capacity) {
         buffer[0] = L'\0';
         if (ReadToolbarInstallPath(buffer, capacity) && PathFileExistsW(buffer)) return 1;
         return GetDefaultInstallFolder(buffer, capacity);
-    case WindowsFolder:
-        GetWindowsFolder(buffer, capacity);
-        return 1;
-    case SystemFolder:
-        GetSystemDirectoryW(buffer, capacity);
-        return 1;
-    case TempFolder:
-        GetTempPathW(capacity, buffer);
-        return 1;
+    case WindowsFolder: GetWindowsFolder(buffer, capacity); return 1;
+    case SystemFolder: GetSystemDirectoryW(buffer, capacity); return 1;
+    case TempFolder: GetTempPathW(capacity, buffer); return 1;
     case DownloadFolder:
         GetWindowsFolder(buffer, capacity);
         PathAppendW(buffer, L"downlo~1");
         return 1;
-    case DataFolder:
-        return GetDataFolder(buffer);
+    case DataFolder: return GetDataFolder(buffer);
     case LocalDataFolder:
         if (!SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_LOCAL_APPDATA, TRUE)) return 0;
         PathAppendW(buffer, L"CORVANE\\VelaToolbar");
@@ -101,14 +94,12 @@ int GetToolbarPath(int kind, WCHAR* buffer, int capacity) {
     case DllsFolder:
     case UsersFolder: {
         if (!GetDataFolder(buffer)) return 0;
-        const WCHAR* folder = kind == ButtonsFolder ? L"btns"
-                              : kind == DllsFolder  ? L"dlls"
-                                                    : L"users";
+        const WCHAR* folder = kind == ButtonsFolder ? L"btns" : kind == DllsFolder ? L"dlls"
+                                                                                   : L"users";
         PathAppendW(buffer, folder);
         return 1;
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 

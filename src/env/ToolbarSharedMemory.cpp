@@ -2,9 +2,7 @@
 
 #include "host/ButtonHost.h"
 
-ToolbarSharedMemory::~ToolbarSharedMemory() {
-    Close();
-}
+ToolbarSharedMemory::~ToolbarSharedMemory() { Close(); }
 
 BOOL ToolbarSharedMemory::Open() {
     Close();

@@ -10,23 +10,18 @@ namespace {
 
 const WCHAR* UserFileName(int fileKind) {
     switch (fileKind) {
-    case UserSettingsFile:
-        return L"tb.ini";
-    case UserIncFile:
-        return L"inc.ini";
-    case UserUpdateFile:
-        return L"up.ini";
-    case UserSharedSettingsFile:
-        return L"tb.ini";
-    default:
-        return nullptr;
+    case UserSettingsFile: return L"tb.ini";
+    case UserIncFile: return L"inc.ini";
+    case UserUpdateFile: return L"up.ini";
+    case UserSharedSettingsFile: return L"tb.ini";
+    default: return nullptr;
     }
 }
 
 } // namespace
 
-int GetUserFilePath(int fileKind, DWORD userNumber, WCHAR* buffer, int capacity, HWND toolbarWindow,
-                    BOOL createFolder) {
+int GetUserFilePath(int fileKind, DWORD userNumber, WCHAR* buffer, int capacity,
+                    HWND toolbarWindow, BOOL createFolder) {
     if (!buffer) return 0;
     if (fileKind != UserSharedSettingsFile && toolbarWindow) {
         if (!SendMessageW(toolbarWindow, ToolbarConfirmUserMessage, ToolbarConfirmUserWParam,

@@ -12,5 +12,5 @@ enum UserFileKind : int {
 
 // Data folder\users\<userNumber>\<file>. A kind other than 3 with a toolbar window asks the
 // toolbar to confirm the user number and falls back to user 0 when it does not.
-int GetUserFilePath(int fileKind, DWORD userNumber, WCHAR* buffer, int capacity, HWND toolbarWindow,
-                    BOOL createFolder);
+int GetUserFilePath(int fileKind, DWORD userNumber, WCHAR* buffer, int capacity,
+                    HWND toolbarWindow, BOOL createFolder);

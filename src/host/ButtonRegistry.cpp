@@ -18,9 +18,7 @@ private:
 
 } // namespace
 
-ButtonRegistry::ButtonRegistry() {
-    InitializeCriticalSection(&lock_);
-}
+ButtonRegistry::ButtonRegistry() { InitializeCriticalSection(&lock_); }
 
 ButtonRegistry::~ButtonRegistry() {
     {
