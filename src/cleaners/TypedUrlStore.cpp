@@ -1,0 +1,187 @@
+#include "cleaners/TypedUrlStore.h"
+
+#include <cstdio>
+
+#include "env/Handles.h"
+#include "env/SystemQueries.h"
+#include "env/ToolbarLocations.h"
+
+namespace {
+
+// "Software\Microsoft\Internet Explorer\TypedURLs", made by tools/scramble-string.py.
+constexpr BYTE TypedUrlKeySeed = 0x9B;
+const BYTE TypedUrlKeyBytes[46] = {
+    0x0B, 0xAD, 0x1F, 0xA8, 0x2F, 0xA3, 0x0B, 0xB9, 0x04, 0x8F, 0x10, 0xBF, 0x2A, 0xAD, 0x0A, 0xB3,
+    0x3E, 0xB6, 0x25, 0x95, 0x36, 0xB6, 0x1C, 0xAE, 0x36, 0xA7, 0x0D, 0xFC, 0x1D, 0xBA, 0x09, 0xB0,
+    0x37, 0xB0, 0x1C, 0xAE, 0x04, 0x96, 0x00, 0xAC, 0x3D, 0xA6, 0x2C, 0x8E, 0x14, 0xB1,
+};
+
+constexpr int DeletedKeyPathUnits = 256;
+constexpr DWORD DeletedNameUnits = 12; // names of at most 11 units are read
+
+// "<toolbar key>\DeletedUrls", formed on first use and kept for the process.
+const WCHAR* DeletedUrlsKeyPath() {
+    static const WCHAR* path = [] {
+        static WCHAR buffer[DeletedKeyPathUnits];
+        WCHAR toolbarKey[DeletedKeyPathUnits] = {};
+        GetToolbarKeyPath(toolbarKey, DeletedKeyPathUnits, nullptr);
+        _snwprintf(buffer, DeletedKeyPathUnits - 1, L"%s\\DeletedUrls", toolbarKey);
+        return buffer;
+    }();
+    return path;
+}
+
+// Opens path under HKCU with access, creating the key when it is missing.
+LONG CreateUserKey(const WCHAR* path, REGSAM access, UniqueRegKey* key) {
+    return RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                           nullptr, key->Put(), nullptr);
+}
+
+LONG WriteString(HKEY key, const WCHAR* name, const UrlRecord& record) {
+    DWORD size = static_cast<DWORD>((wcslen(record.text) + 1) * sizeof(WCHAR));
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(record.text), size);
+}
+
+// "url%d" in a buffer of 16 units of which at most 12 are written.
+void FormatTypedUrlName(WCHAR (&name)[16], int n) {
+    _snwprintf(name, 12, L"url%d", n);
+    name[12] = L'\0';
+}
+
+void FormatDeletedName(WCHAR (&name)[16], int n) {
+    _snwprintf(name, 12, L"%d", n);
+    name[12] = L'\0';
+}
+
+} // namespace
+
+HiddenString TypedUrlKeyPath() {
+    return HiddenString(TypedUrlKeySeed, TypedUrlKeyBytes, sizeof(TypedUrlKeyBytes));
+}
+
+TypedUrlStore& TypedUrlStore::Instance() {
+    static TypedUrlStore store(IsNt6OrLater());
+    return store;
+}
+
+TypedUrlStore::TypedUrlStore(BOOL newSystem) : newSystem_(newSystem) {}
+
+TypedUrlStore::~TypedUrlStore() {
+    deleted_.RemoveAll();
+    pending_.RemoveAll();
+}
+
+int TypedUrlStore::LoadTypedUrls(UrlList* list) {
+    HiddenString path = TypedUrlKeyPath();
+    if (!list || !path.Text()[0]) return 0;
+    UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.Text(), 0, KEY_QUERY_VALUE, key.Put()) !=
+        ERROR_SUCCESS)
+        return 0;
+    for (int i = 1; i <= TypedUrlLimit; i++) {
+        WCHAR name[16];
+        FormatTypedUrlName(name, i);
+        UrlRecord record;
+        DWORD size = TypedUrlMaxDataBytes;
+        if (RegQueryValueExW(key.Get(), name, nullptr, nullptr,
+                             reinterpret_cast<BYTE*>(record.text), &size) == ERROR_SUCCESS)
+            list->Append(record);
+    }
+    return 1;
+}
+
+void TypedUrlStore::BeginDeletion() {
+    pending_.RemoveAll();
+}
+
+void TypedUrlStore::MarkDeleted(const WCHAR* url) {
+    if (!url) return;
+    UrlRecord record(url);
+    if (!pending_.Contains(record.text)) pending_.Append(record);
+}
+
+int TypedUrlStore::CommitDeletion() {
+    int result = newSystem_ ? CommitToDeletedUrls() : CommitToTypedUrls();
+    pending_.RemoveAll();
+    return result;
+}
+
+int TypedUrlStore::CommitToTypedUrls() {
+    UrlList typed;
+    if (!LoadTypedUrls(&typed) || typed.Count() == 0) return 0;
+    for (UrlEntry* entry = pending_.First(); entry; entry = entry->next)
+        typed.Remove(entry->record.text);
+    return SaveTypedUrls(typed);
+}
+
+int TypedUrlStore::CommitToDeletedUrls() {
+    LoadDeletedUrls();
+    for (UrlEntry* entry = pending_.First(); entry; entry = entry->next) {
+        if (!deleted_.Contains(entry->record.text)) deleted_.Append(entry->record);
+    }
+    PruneDeletedUrls();
+    return SaveDeletedUrls(deleted_);
+}
+
+int TypedUrlStore::SaveTypedUrls(const UrlList& list) {
+    HiddenString path = TypedUrlKeyPath();
+    if (!path.Text()[0]) return 0;
+    UniqueRegKey key;
+    if (CreateUserKey(path.Text(), KEY_SET_VALUE, &key) != ERROR_SUCCESS) return 0;
+    int n = 1;
+    WCHAR name[16];
+    for (UrlEntry* entry = list.First(); entry; entry = entry->next) {
+        FormatTypedUrlName(name, n);
+        if (WriteString(key.Get(), name, entry->record) == ERROR_SUCCESS) n++;
+    }
+    for (; n <= TypedUrlLimit; n++) {
+        FormatTypedUrlName(name, n);
+        RegDeleteValueW(key.Get(), name);
+    }
+    return 1;
+}
+
+void TypedUrlStore::LoadDeletedUrls() {
+    UniqueRegKey key;
+    if (CreateUserKey(DeletedUrlsKeyPath(), KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+    deleted_.RemoveAll();
+    for (DWORD index = 0;; index++) {
+        WCHAR name[DeletedNameUnits];
+        DWORD nameUnits = DeletedNameUnits;
+        UrlRecord record;
+        DWORD size = TypedUrlMaxDataBytes;
+        if (RegEnumValueW(key.Get(), index, name, &nameUnits, nullptr, nullptr,
+                          reinterpret_cast<BYTE*>(record.text), &size) != ERROR_SUCCESS)
+            break;
+        deleted_.Append(record);
+    }
+}
+
+void TypedUrlStore::PruneDeletedUrls() {
+    if (deleted_.Count() == 0) return;
+    UrlList typed;
+    if (!LoadTypedUrls(&typed)) return;
+    for (UrlEntry* entry = deleted_.First(); entry;) {
+        if (typed.Contains(entry->record.text)) {
+            entry = entry->next;
+        } else {
+            entry = deleted_.Erase(entry);
+        }
+    }
+}
+
+int TypedUrlStore::SaveDeletedUrls(const UrlList& list) {
+    UniqueRegKey key;
+    if (CreateUserKey(DeletedUrlsKeyPath(), KEY_SET_VALUE, &key) != ERROR_SUCCESS) return 0;
+    int n = 1;
+    WCHAR name[16];
+    for (UrlEntry* entry = list.First(); entry && n <= TypedUrlLimit; entry = entry->next) {
+        FormatDeletedName(name, n);
+        if (WriteString(key.Get(), name, entry->record) == ERROR_SUCCESS) n++;
+    }
+    for (; n <= TypedUrlLimit; n++) {
+        FormatDeletedName(name, n);
+        RegDeleteValueW(key.Get(), name);
+    }
+    return 1;
+}

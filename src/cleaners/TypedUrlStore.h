@@ -1,0 +1,52 @@
+// The URLs typed into the browser's address bar, and the deletion of single ones.
+//
+// Before NT 6 a deletion rewrites the browser's typed-URL list without the deleted URLs.
+// From NT 6 on the browser's list is left alone and the deleted URLs are kept instead in
+// the "DeletedUrls" sub key of the toolbar's per-user key, as values 1, 2, ... 25.
+#pragma once
+
+#include <windows.h>
+
+#include "cleaners/HiddenString.h"
+#include "cleaners/UrlList.h"
+
+constexpr int TypedUrlLimit = 25;            // records in each list on disk
+constexpr DWORD TypedUrlMaxDataBytes = 4164; // a value with more data is not read
+
+// The registry path under HKEY_CURRENT_USER of the browser's typed-URL list.
+HiddenString TypedUrlKeyPath();
+
+class TypedUrlStore {
+public:
+    // The process-wide store, created on the first call, for the system it runs on.
+    static TypedUrlStore& Instance();
+
+    // newSystem: deletions go to the "DeletedUrls" list instead of the typed-URL list.
+    explicit TypedUrlStore(BOOL newSystem);
+    virtual ~TypedUrlStore();
+    TypedUrlStore(const TypedUrlStore&) = delete;
+    TypedUrlStore& operator=(const TypedUrlStore&) = delete;
+
+    BOOL IsNewSystem() const { return newSystem_; }
+
+    // Appends the values url1 ... url25 that exist, in that order. 1 when the key was
+    // opened, 0 (list unchanged) when it could not be.
+    int LoadTypedUrls(UrlList* list);
+    // A deletion batch: BeginDeletion, MarkDeleted per URL, CommitDeletion.
+    void BeginDeletion();
+    void MarkDeleted(const WCHAR* url);
+    // 1 when the key of the final write could be opened, else 0. Empties the batch.
+    int CommitDeletion();
+
+private:
+    int CommitToTypedUrls();
+    int CommitToDeletedUrls();
+    int SaveTypedUrls(const UrlList& list);
+    void LoadDeletedUrls();
+    void PruneDeletedUrls();
+    int SaveDeletedUrls(const UrlList& list);
+
+    BOOL newSystem_;
+    UrlList deleted_;
+    UrlList pending_;
+};
