@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "clean/CleanSettings.h"
+#include "clean/UsagePing.h"
 #include "cleaners/AddressBars.h"
 #include "cleaners/SearchBox.h"
 #include "cleaners/TypedUrlStore.h"
@@ -199,6 +200,7 @@ LRESULT CleanDialog::OnPaint(UINT, WPARAM, LPARAM, BOOL& handled) {
 LRESULT CleanDialog::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
     handled = FALSE;
     SaveSelection(window);
+    SendUsagePing(GetAutoClean(), addressLinkUsed_, searchLinkUsed_);
     return 0;
 }
 
