@@ -31,7 +31,10 @@ const WCHAR LinkProcProp[] = L"{B97AE1D3-AEF0-4467-877D-5D958855BDED}";
 
 } // namespace
 
-CleanDialog::CleanDialog() : DialogBase(TemplateId), linkSubclass_(LinkOwnerProp, LinkProcProp) {}
+const int LinkIds[] = {AddressLinkId, SearchLinkId};
+
+CleanDialog::CleanDialog()
+    : DialogBase(TemplateId), LinkLabelOwner(LinkOwnerProp, LinkProcProp) {}
 
 CleanDialog::~CleanDialog() { WaitForWorker(); }
 
@@ -74,6 +77,7 @@ LRESULT CleanDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
         GetWindowRect(window, &rect);
         SetWindowPos(window, nullptr, rect.left, rect.top - 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     }
+    AttachLinkLabels(window, LinkIds, 2);
     LoadSelection(window);
     UpdateAddressLink();
     UpdateSearchLink();
@@ -198,6 +202,7 @@ LRESULT CleanDialog::OnPaint(UINT, WPARAM, LPARAM, BOOL& handled) {
 
 LRESULT CleanDialog::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
     handled = FALSE;
+    DetachLinkLabels(window, LinkIds, 2);
     SaveSelection(window);
     return 0;
 }
