@@ -9,8 +9,8 @@ LONG CleanButton::OnCreate(const ButtonHostInfo* info, LONG id, LONG msg, WPARAM
     return 1;
 }
 
-LONG CleanButton::OnVisibilityChanged(const ButtonHostInfo* info, LONG id, LONG msg,
-                                      WPARAM wparam, LPARAM lparam) {
+LONG CleanButton::OnVisibilityChanged(const ButtonHostInfo* info, LONG id, LONG msg, WPARAM wparam,
+                                      LPARAM lparam) {
     ToolbarButton::OnVisibilityChanged(info, id, msg, wparam, lparam);
     return 1;
 }
