@@ -32,7 +32,10 @@ const WCHAR LinkProcProp[] = L"{B97AE1D3-AEF0-4467-877D-5D958855BDED}";
 
 } // namespace
 
-CleanDialog::CleanDialog() : DialogBase(TemplateId), linkSubclass_(LinkOwnerProp, LinkProcProp) {}
+const int LinkIds[] = {AddressLinkId, SearchLinkId};
+
+CleanDialog::CleanDialog()
+    : DialogBase(TemplateId), LinkLabelOwner(LinkOwnerProp, LinkProcProp) {}
 
 CleanDialog::~CleanDialog() { WaitForWorker(); }
 
@@ -75,6 +78,7 @@ LRESULT CleanDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
         GetWindowRect(window, &rect);
         SetWindowPos(window, nullptr, rect.left, rect.top - 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     }
+    AttachLinkLabels(window, LinkIds, 2);
     LoadSelection(window);
     UpdateAddressLink();
     UpdateSearchLink();
@@ -199,6 +203,7 @@ LRESULT CleanDialog::OnPaint(UINT, WPARAM, LPARAM, BOOL& handled) {
 
 LRESULT CleanDialog::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
     handled = FALSE;
+    DetachLinkLabels(window, LinkIds, 2);
     SaveSelection(window);
     SendUsagePing(GetAutoClean(), addressLinkUsed_, searchLinkUsed_);
     return 0;

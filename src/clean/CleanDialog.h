@@ -11,9 +11,9 @@
 #include "env/Handles.h"
 #include "host/ButtonHost.h"
 #include "ui/DialogBase.h"
-#include "ui/WindowSubclass.h"
+#include "ui/LinkLabel.h"
 
-class CleanDialog : public DialogBase {
+class CleanDialog : public DialogBase, public LinkLabelOwner {
 public:
     static const int TemplateId = 253;
 
@@ -60,10 +60,7 @@ private:
     ComPtr<IButtonSite> site_;
     ComPtr<IWebBrowser2> browser_;
     HWND browserWindow_ = nullptr;
-    UniqueFont linkFont_;
-    UniqueFont linkUnderlineFont_;
     volatile LONG cancelRequested_ = 0;
-    WindowSubclass linkSubclass_;
     ProgressDialog progress_;
     BOOL addressLinkUsed_ = FALSE;
     BOOL searchLinkUsed_ = FALSE;

@@ -49,6 +49,7 @@ inline void DestroyIconHandle(HICON icon) { DestroyIcon(icon); }
 inline void UnmapView(void* view) { UnmapViewOfFile(view); }
 inline void ReleaseModule(HMODULE module) { FreeLibrary(module); }
 inline void FreeLocalMemory(HLOCAL memory) { LocalFree(memory); }
+inline void DestroyWindowHandle(HWND window) { DestroyWindow(window); }
 
 using UniqueRegKey = UniqueHandle<HKEY, CloseRegKey>;
 using UniqueHandleValue = UniqueHandle<HANDLE, CloseKernelHandle>;
@@ -62,6 +63,7 @@ using UniqueIcon = UniqueHandle<HICON, DestroyIconHandle>;
 using UniqueView = UniqueHandle<void*, UnmapView>;
 using UniqueModule = UniqueHandle<HMODULE, ReleaseModule>;
 using UniqueLocal = UniqueHandle<HLOCAL, FreeLocalMemory>;
+using UniqueWindow = UniqueHandle<HWND, DestroyWindowHandle>;
 
 // A window device context released to its window.
 class WindowDc {

@@ -44,6 +44,23 @@ BYTE GetOsVersionCode() {
     }
 }
 
+int ParseIeMajorVersion(const WCHAR* version) {
+    // _wtoi stops at the first point, so it converts exactly the text before it.
+    if (!version || !wcschr(version, L'.')) return 0;
+    return _wtoi(version);
+}
+
+int ReadIeMajorVersion() {
+    WCHAR version[260] = {};
+    DWORD size = sizeof(version);
+    if (SHGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Internet Explorer", L"Version",
+                    nullptr, version, &size) != ERROR_SUCCESS)
+        return 0;
+    // The value may fill the buffer without a terminator.
+    version[259] = L'\0';
+    return ParseIeMajorVersion(version);
+}
+
 int GetIeMajorVersion() {
     // Read once: the flag is set before the first read, which happens while the module
     // loads, so later callers on any thread only see the kept value.
@@ -51,17 +68,7 @@ int GetIeMajorVersion() {
     static int major = 0;
     if (read) return major;
     read = true;
-
-    WCHAR version[260] = {};
-    DWORD size = sizeof(version);
-    if (SHGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Internet Explorer", L"Version",
-                    nullptr, version, &size) != ERROR_SUCCESS)
-        return major;
-    version[259] = L'\0';
-    WCHAR* point = wcschr(version, L'.');
-    if (!point) return major;
-    *point = L'\0';
-    major = _wtoi(version);
+    major = ReadIeMajorVersion();
     return major;
 }
 

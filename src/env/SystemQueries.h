@@ -9,8 +9,12 @@ BOOL IsNt6OrLater();
 // 1 Win9x family, 2 Windows 2000, 3 XP, 4 5.2, 5 NT 6.x, 0 anything else.
 BYTE GetOsVersionCode();
 
-// Major version from HKLM "SOFTWARE\Microsoft\Internet Explorer" "Version"; read once per
-// process, 0 when missing or without a point.
+// The number before the first point of an Internet Explorer version text; 0 without a point.
+int ParseIeMajorVersion(const WCHAR* version);
+// Major version from HKLM "SOFTWARE\Microsoft\Internet Explorer" "Version", read afresh;
+// 0 when missing or without a point.
+int ReadIeMajorVersion();
+// ReadIeMajorVersion once per process; later calls give the kept value.
 int GetIeMajorVersion();
 // The value GetIeMajorVersion gave while the module loaded.
 extern int LoadedIeMajorVersion;

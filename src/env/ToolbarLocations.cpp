@@ -33,8 +33,12 @@ int GetDataFolder(WCHAR* buffer) {
 int ReadMachineString(const WCHAR* valueName, WCHAR* buffer, int capacity) {
     if (!buffer || capacity <= 0) return 0;
     DWORD size = static_cast<DWORD>(capacity) * sizeof(WCHAR);
-    return SHGetValueW(HKEY_LOCAL_MACHINE, ToolbarMachineKey, valueName, nullptr, buffer,
-                       &size) == ERROR_SUCCESS;
+    if (SHGetValueW(HKEY_LOCAL_MACHINE, ToolbarMachineKey, valueName, nullptr, buffer, &size) !=
+        ERROR_SUCCESS)
+        return 0;
+    // A value stored without its terminator can fill the whole buffer.
+    buffer[capacity - 1] = L'\0';
+    return 1;
 }
 
 } // namespace
@@ -43,6 +47,8 @@ int GetToolbarKeyPath(WCHAR* buffer, int capacity, const WCHAR* subKey) {
     if (!buffer || capacity <= 0) return 0;
     if (subKey) {
         _snwprintf(buffer, capacity - 1, L"%s\\%s", SettingsKey(), subKey);
+        // A cut text gets no terminator from _snwprintf; the last unit always holds one.
+        buffer[capacity - 1] = L'\0';
     } else {
         lstrcpynW(buffer, SettingsKey(), capacity);
     }
@@ -53,8 +59,15 @@ int ReadToolbarDword(const WCHAR* subKey, const WCHAR* valueName, DWORD* out) {
     if (!out) return 0;
     WCHAR path[MAX_PATH] = {};
     GetToolbarKeyPath(path, MAX_PATH, subKey);
-    DWORD size = sizeof(DWORD);
-    return SHGetValueW(HKEY_CURRENT_USER, path, valueName, nullptr, out, &size) == ERROR_SUCCESS;
+    // Read into a local: a failed read (a value longer than 4 bytes) may still have written
+    // part of its data, and callers rely on their preset default surviving a failure. A
+    // shorter value overwrites only its own bytes of the preset, as a direct read would.
+    DWORD value = *out;
+    DWORD size = sizeof(value);
+    if (SHGetValueW(HKEY_CURRENT_USER, path, valueName, nullptr, &value, &size) != ERROR_SUCCESS)
+        return 0;
+    *out = value;
+    return 1;
 }
 
 int WriteToolbarDword(const WCHAR* subKey, const WCHAR* valueName, DWORD value) {
@@ -73,6 +86,7 @@ int ReadToolbarInstallPath(WCHAR* buffer, int capacity) {
 }
 
 int GetToolbarPath(int kind, WCHAR* buffer, int capacity) {
+    if (!buffer) return 0;
     switch (kind) {
     case InstallFolder:
         buffer[0] = L'\0';

@@ -35,8 +35,8 @@ LONG DispatchButtonMessage(const ButtonHostInfo* info, LONG id, LONG msg, WPARAM
 
 } // namespace
 
-extern "C" LONG WINAPI OnButtonMessage(const ButtonHostInfo* info, LONG id, LONG msg,
-                                       WPARAM wparam, LPARAM lparam) {
+extern "C" LONG WINAPI OnButtonMessage(const ButtonHostInfo* info, LONG id, LONG msg, WPARAM wparam,
+                                       LPARAM lparam) {
     if (!info || IsBadReadPtr(info, ButtonHostInfoSize) || id == 0) return 0;
     // The module has its own unwinder (static runtime): an exception leaving this export
     // would end the host process, so a COM failure becomes a plain 0 here.

@@ -15,15 +15,15 @@ constexpr UINT ButtonHostInfoCommandIdOffset = 32; // WORD: the button's toolbar
 
 // Host message codes delivered through OnButtonMessage.
 enum ButtonMessage : LONG {
-    ButtonCreate = 1,           // wparam: IButtonSite*
-    ButtonCreateAndShow = 2,    // wparam: IButtonSite*, then the first visibility report
-    ButtonPressed = 3,          //
-    ButtonDropDown = 4,         // lparam: NMTOOLBARW*
-    ButtonMessageTwelve = 12,   //
-    ButtonVisibility = 13,      // wparam: non-zero when shown
-    ButtonUserChanged = 15,     //
-    ButtonFilesChanged = 16,    //
-    ButtonDestroy = 21,         //
+    ButtonCreate = 1,         // wparam: IButtonSite*
+    ButtonCreateAndShow = 2,  // wparam: IButtonSite*, then the first visibility report
+    ButtonPressed = 3,        //
+    ButtonDropDown = 4,       // lparam: NMTOOLBARW*
+    ButtonMessageTwelve = 12, //
+    ButtonVisibility = 13,    // wparam: non-zero when shown
+    ButtonUserChanged = 15,   //
+    ButtonFilesChanged = 16,  //
+    ButtonDestroy = 21,       //
 };
 
 // The host's COM object handed to the button in wparam of message 1 or 2.
@@ -78,5 +78,5 @@ constexpr DWORD ToolbarSharedMemorySize = 80;
 constexpr DWORD ToolbarSharedUserOffset = 8;
 constexpr DWORD ToolbarSharedExtraOffset = 12;
 
-extern "C" LONG WINAPI OnButtonMessage(const ButtonHostInfo* info, LONG id, LONG msg,
-                                       WPARAM wparam, LPARAM lparam);
+extern "C" LONG WINAPI OnButtonMessage(const ButtonHostInfo* info, LONG id, LONG msg, WPARAM wparam,
+                                       LPARAM lparam);

@@ -18,7 +18,9 @@ private:
 
 } // namespace
 
-ButtonRegistry::ButtonRegistry() { InitializeCriticalSection(&lock_); }
+ButtonRegistry::ButtonRegistry() {
+    InitializeCriticalSection(&lock_);
+}
 
 ButtonRegistry::~ButtonRegistry() {
     {

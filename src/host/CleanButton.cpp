@@ -1,5 +1,6 @@
 #include "host/CleanButton.h"
 
+#include "clean/CleanDialog.h"
 #include "host/CloseWatcher.h"
 
 LONG CleanButton::OnCreate(const ButtonHostInfo* info, LONG id, LONG msg, WPARAM wparam,
@@ -9,8 +10,8 @@ LONG CleanButton::OnCreate(const ButtonHostInfo* info, LONG id, LONG msg, WPARAM
     return 1;
 }
 
-LONG CleanButton::OnVisibilityChanged(const ButtonHostInfo* info, LONG id, LONG msg,
-                                      WPARAM wparam, LPARAM lparam) {
+LONG CleanButton::OnVisibilityChanged(const ButtonHostInfo* info, LONG id, LONG msg, WPARAM wparam,
+                                      LPARAM lparam) {
     ToolbarButton::OnVisibilityChanged(info, id, msg, wparam, lparam);
     return 1;
 }
@@ -32,7 +33,12 @@ LONG CleanButton::OnDropDown(const ButtonHostInfo*, LONG, LONG, WPARAM, const RE
     return 1;
 }
 
+// The user pressed the button: the clean dialog runs modally over the browser, and the host
+// gets its answer only when it has closed.
 LONG CleanButton::OnCommand(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM) {
-    // The clean dialog is shown here once it exists; pressing the button is acknowledged.
+    CleanDialog dialog;
+    IButtonSite* site = Site();
+    if (site) site->AddRef(); // handed over to the dialog, which releases it
+    dialog.ShowOverBrowser(site);
     return 1;
 }

@@ -16,7 +16,15 @@ namespace {
 ToolbarSharedMemory g_toolbarSharedMemory;
 }
 
-HINSTANCE ModuleInstance() { return g_moduleInstance; }
-void SetModuleInstance(HINSTANCE instance) { g_moduleInstance = instance; }
-ButtonRegistry& TheButtonRegistry() { return g_buttonRegistry; }
-ToolbarSharedMemory& TheToolbarSharedMemory() { return g_toolbarSharedMemory; }
+HINSTANCE ModuleInstance() {
+    return g_moduleInstance;
+}
+void SetModuleInstance(HINSTANCE instance) {
+    g_moduleInstance = instance;
+}
+ButtonRegistry& TheButtonRegistry() {
+    return g_buttonRegistry;
+}
+ToolbarSharedMemory& TheToolbarSharedMemory() {
+    return g_toolbarSharedMemory;
+}

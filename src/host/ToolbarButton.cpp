@@ -17,7 +17,9 @@ WORD HostInfoCommandId(const ButtonHostInfo* info) {
                                           ButtonHostInfoCommandIdOffset);
 }
 
-ToolbarButton::~ToolbarButton() { free(name_); }
+ToolbarButton::~ToolbarButton() {
+    free(name_);
+}
 
 LONG ToolbarButton::HandleMessage(const ButtonHostInfo* info, LONG id, LONG msg, WPARAM wparam,
                                   LPARAM lparam) {
@@ -57,10 +59,14 @@ LONG ToolbarButton::HandleMessage(const ButtonHostInfo* info, LONG id, LONG msg,
     }
 
     switch (msg) {
-    case ButtonMessageTwelve: return OnMessageTwelve(info, id, msg, wparam, lparam);
-    case ButtonUserChanged: return OnUserChanged(info, id, msg, wparam, lparam);
-    case ButtonFilesChanged: return OnFilesChanged(info, id, msg, wparam, lparam);
-    case ButtonPressed: return OnCommand(info, id, msg, wparam, lparam);
+    case ButtonMessageTwelve:
+        return OnMessageTwelve(info, id, msg, wparam, lparam);
+    case ButtonUserChanged:
+        return OnUserChanged(info, id, msg, wparam, lparam);
+    case ButtonFilesChanged:
+        return OnFilesChanged(info, id, msg, wparam, lparam);
+    case ButtonPressed:
+        return OnCommand(info, id, msg, wparam, lparam);
     case ButtonDropDown: {
         RECT rect = {};
         BOOL hidden = FALSE;
@@ -68,7 +74,8 @@ LONG ToolbarButton::HandleMessage(const ButtonHostInfo* info, LONG id, LONG msg,
                         reinterpret_cast<const NMTOOLBARW*>(lparam));
         return OnDropDown(info, id, ButtonDropDown, wparam, &rect, hidden);
     }
-    default: return OnOtherMessage(info, id, msg, wparam, lparam);
+    default:
+        return OnOtherMessage(info, id, msg, wparam, lparam);
     }
 }
 
@@ -128,13 +135,17 @@ LONG ToolbarButton::OnDropDown(const ButtonHostInfo*, LONG, LONG, WPARAM, const 
     return 0;
 }
 
-LONG ToolbarButton::OnCommand(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM) { return 0; }
+LONG ToolbarButton::OnCommand(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM) {
+    return 0;
+}
 
 LONG ToolbarButton::OnMessageTwelve(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM) {
     return 0;
 }
 
-LONG ToolbarButton::OnDestroy(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM) { return 0; }
+LONG ToolbarButton::OnDestroy(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM) {
+    return 0;
+}
 
 LONG ToolbarButton::OnOtherMessage(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM) {
     return 0;

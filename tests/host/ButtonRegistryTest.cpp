@@ -4,7 +4,9 @@
 
 namespace {
 
-ToolbarButton* FakeButton(int n) { return reinterpret_cast<ToolbarButton*>(static_cast<intptr_t>(n * 16)); }
+ToolbarButton* FakeButton(int n) {
+    return reinterpret_cast<ToolbarButton*>(static_cast<intptr_t>(n * 16));
+}
 
 TEST(ButtonRegistry, FindsButtonsInInsertionOrderAndAfterRemovalFromTheMiddle) {
     ButtonRegistry registry;

@@ -1,0 +1,73 @@
+#include "ui/LinkLabel.h"
+
+#include <commctrl.h>
+
+void LinkLabelOwner::AttachLinkLabels(HWND dialog, const int* labelIds, int count) {
+    if (count <= 0) return;
+    HFONT font =
+        reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, labelIds[0], WM_GETFONT, 0, 0));
+    LOGFONTW description;
+    if (font && GetObjectW(font, sizeof(description), &description)) {
+        normalFont.Reset(CreateFontIndirectW(&description));
+        description.lfUnderline = 1;
+        underlinedFont.Reset(CreateFontIndirectW(&description));
+    }
+    for (int i = 0; i < count; i++) {
+        HWND label = GetDlgItem(dialog, labelIds[i]);
+        SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(underlinedFont.Get()), TRUE);
+        linkSubclass.Install(label, LinkLabelProc, this);
+    }
+}
+
+void LinkLabelOwner::DetachLinkLabels(HWND dialog, const int* labelIds, int count) {
+    for (int i = 0; i < count; i++) {
+        HWND label = GetDlgItem(dialog, labelIds[i]);
+        SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(normalFont.Get()), TRUE);
+        linkSubclass.Remove(label, LinkLabelProc, this);
+    }
+    normalFont.Reset();
+    underlinedFont.Reset();
+}
+
+namespace {
+
+// The owner property of a label: found without knowing the owner's names, since every
+// owner of link labels uses the same two.
+LinkLabelOwner* OwnerOf(HWND label, const WindowSubclass& subclass) {
+    return static_cast<LinkLabelOwner*>(subclass.Owner(label));
+}
+
+} // namespace
+
+LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
+    // The names are fixed for link labels; a subclass object made with them reads the
+    // properties of any label.
+    static const WindowSubclass names(L"{A6381A91-EF3F-44ca-97A7-39CA5650FB8E}",
+                                      L"{B97AE1D3-AEF0-4467-877D-5D958855BDED}");
+    LinkLabelOwner* owner = OwnerOf(label, names);
+    WNDPROC previous = names.PreviousProc(label);
+    if (!owner) return CallWindowProcW(previous, label, message, wParam, lParam);
+
+    switch (message) {
+    case WM_SETCURSOR:
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+    case WM_MOUSEMOVE:
+        if (reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)) !=
+            owner->underlinedFont.Get()) {
+            SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(owner->underlinedFont.Get()),
+                         TRUE);
+            TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, label, 0};
+            _TrackMouseEvent(&track);
+        }
+        break;
+    case WM_MOUSELEAVE:
+        if (!GetPropW(label, UnderlineAlwaysProp))
+            SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(owner->normalFont.Get()),
+                         TRUE);
+        break;
+    case WM_DESTROY: owner->linkSubclass.Remove(label, LinkLabelProc, owner); break;
+    default: break;
+    }
+    return CallWindowProcW(previous, label, message, wParam, lParam);
+}

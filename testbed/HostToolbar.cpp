@@ -1,0 +1,103 @@
+#include "testbed/HostToolbar.h"
+
+#include <commctrl.h>
+
+#include "host/ButtonHost.h"
+
+namespace {
+
+constexpr WCHAR FrameClass[] = L"VelaTestbed_HostFrame";
+constexpr WCHAR ToolbarProp[] = L"VelaTestbed_HostToolbar";
+
+void RegisterFrameClass() {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    if (GetClassInfoExW(GetModuleHandleW(nullptr), FrameClass, &wc)) return;
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = FrameClass;
+    RegisterClassExW(&wc);
+}
+
+} // namespace
+
+HostToolbar::HostToolbar(std::initializer_list<WORD> commandIds) {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    RegisterFrameClass();
+
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    frame_ = CreateWindowExW(0, FrameClass, L"Host frame", WS_OVERLAPPEDWINDOW, 100, 100, 640, 480,
+                             nullptr, nullptr, instance, nullptr);
+    toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                               WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | CCS_TOP, 0, 0, 0, 0, frame_,
+                               nullptr, instance, nullptr);
+    if (!toolbar_) return;
+
+    SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    std::vector<TBBUTTON> buttons;
+    for (WORD id : commandIds) {
+        TBBUTTON button = {};
+        button.iBitmap = I_IMAGENONE;
+        button.idCommand = id;
+        button.fsState = TBSTATE_ENABLED;
+        button.fsStyle = BTNS_BUTTON;
+        button.iString = -1;
+        buttons.push_back(button);
+    }
+    if (!buttons.empty())
+        SendMessageW(toolbar_, TB_ADDBUTTONSW, buttons.size(),
+                     reinterpret_cast<LPARAM>(buttons.data()));
+    SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
+
+    SetPropW(toolbar_, ToolbarProp, this);
+    previousProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(toolbar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ToolbarProc)));
+    ShowWindow(frame_, SW_SHOWNOACTIVATE);
+}
+
+HostToolbar::~HostToolbar() {
+    Unhook();
+    if (frame_) DestroyWindow(frame_);
+}
+
+void HostToolbar::Unhook() {
+    if (!toolbar_ || !previousProc_) return;
+    SetWindowLongPtrW(toolbar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc_));
+    RemovePropW(toolbar_, ToolbarProp);
+    previousProc_ = nullptr;
+}
+
+LRESULT CALLBACK HostToolbar::ToolbarProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    auto* self = static_cast<HostToolbar*>(GetPropW(window, ToolbarProp));
+    if (!self) return DefWindowProcW(window, message, wparam, lparam);
+    WNDPROC previous = self->previousProc_;
+    if (message == ToolbarConfirmUserMessage) {
+        self->userQueries_.push_back(lparam);
+        return wparam == ToolbarConfirmUserWParam &&
+               static_cast<DWORD>(lparam) == self->currentUser_;
+    }
+    if (message == WM_NCDESTROY) self->Unhook();
+    return CallWindowProcW(previous, window, message, wparam, lparam);
+}
+
+void HostToolbar::HideButton(WORD commandId, BOOL hidden) {
+    SendMessageW(toolbar_, TB_HIDEBUTTON, commandId, MAKELPARAM(hidden ? TRUE : FALSE, 0));
+}
+
+RECT HostToolbar::ButtonRect(WORD commandId) const {
+    RECT rect = {};
+    SendMessageW(toolbar_, TB_GETRECT, commandId, reinterpret_cast<LPARAM>(&rect));
+    return rect;
+}
+
+void HostToolbar::MoveFrame(int x, int y) {
+    SetWindowPos(frame_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void HostToolbar::ShowFrame(BOOL shown) {
+    ShowWindow(frame_, shown ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
