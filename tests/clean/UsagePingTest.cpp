@@ -7,14 +7,19 @@
 #include <tlhelp32.h>
 #include <wininet.h>
 #include <ctime>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
+#include "clean/CleanDialog.h"
 #include "clean/UsagePing.h"
 #include "env/ClientIdentity.h"
+#include "testbed/HostSite.h"
 #include "testbed/HttpListener.h"
+#include "testbed/ModalScript.h"
+#include "testbed/TestBrowser.h"
 
 namespace {
 
@@ -385,6 +390,157 @@ TEST_F(UsagePingTest, RefusedConnectionLeavesNoThreadNoFileAndNoMessage) {
     EXPECT_EQ(windowsBefore, VisibleProcessWindows());
 }
 
+// The ping as the clean dialog sends it when it closes.
+class CleanDialogPingTest : public UsagePingTest {
+protected:
+    void SetUp() override {
+        UsagePingTest::SetUp();
+        if (IsSkipped()) return;
+        frame_ = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 80,
+                                 800, 600, nullptr, nullptr, nullptr, nullptr);
+        site_ = HostSite::Make();
+        browser_ = TestBrowser::Make(frame_);
+        site_->SetBrowser(browser_.Get());
+        // Both record boxes checked, so that a used link shows by its box being cleared.
+        DWORD all = 0x7F;
+        SHSetValueW(HKEY_CURRENT_USER, SettingsKey(L"HistoryClean").c_str(), L"UserSelect",
+                    REG_DWORD, &all, sizeof(all));
+    }
+    void TearDown() override {
+        if (frame_) DestroyWindow(frame_);
+        UsagePingTest::TearDown();
+    }
+
+    // Shows a clean dialog over the browser, runs script in it and closes it.
+    SentPing CloseDialog(std::function<void(HWND)> script) {
+        SentPing ping;
+        std::set<DWORD> before = ProcessThreadIds();
+        ping.before = time(nullptr);
+        {
+            ModalScript driver(L"清理上网痕迹", script);
+            CleanDialog dialog;
+            site_->AddRef(); // ShowOverBrowser releases the reference its caller added
+            dialog.ShowOverBrowser(site_.Get());
+            EXPECT_TRUE(driver.Finish()) << "the clean dialog did not open";
+        }
+        ping.after = time(nullptr);
+        ping.threads = NewThreads(before);
+        return ping;
+    }
+
+    PingQuery QueryOf(const std::string& line) {
+        std::string method;
+        PingQuery query;
+        EXPECT_TRUE(ParseRequestLine(line, &method, &query)) << line;
+        EXPECT_EQ("GET", method) << line;
+        return query;
+    }
+
+    HWND frame_ = nullptr;
+    ComPtr<HostSite> site_;
+    ComPtr<TestBrowser> browser_;
+};
+
+const int AddressLinkId = 1189;
+const int SearchLinkId = 1190;
+const int AddressBarBoxId = 1179;
+const int SearchRecordsBoxId = 1181;
+
+struct OtherDialogSearch {
+    HWND clean;
+    HWND found;
+};
+
+BOOL CALLBACK FindOtherDialog(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<OtherDialogSearch*>(parameter);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    WCHAR className[32] = {};
+    GetClassNameW(window, className, 32);
+    if (process == GetCurrentProcessId() && window != search->clean && IsWindowVisible(window) &&
+        lstrcmpW(className, L"#32770") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Clicks a link of the clean dialog and waits until the dialog has taken it, which clears the
+// link's record box. A dialog the link opens meanwhile is cancelled.
+void UseLink(HWND clean, int linkId, int boxId) {
+    ASSERT_TRUE(IsChecked(clean, boxId));
+    PostMessageW(clean, WM_COMMAND, MAKEWPARAM(linkId, STN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(clean, linkId)));
+    for (int waited = 0; waited < 10000 && IsChecked(clean, boxId); waited += 10) {
+        OtherDialogSearch search = {clean, nullptr};
+        EnumWindows(FindOtherDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found) PostMessageW(search.found, WM_COMMAND, IDCANCEL, 0);
+        Sleep(10);
+    }
+    EXPECT_FALSE(IsChecked(clean, boxId)) << "the link was not taken";
+}
+
+TEST_F(CleanDialogPingTest, ClosingWithoutLinksAndAutomaticCleanOffSendsZeros) {
+    HttpListener listener(PingPort, HttpListener::Mode::Answer);
+    Listen(listener);
+    SentPing ping = CloseDialog([](HWND dialog) { PressButton(dialog, IDCANCEL); });
+    std::vector<std::string> lines = Receive(listener, ping, 1);
+    ASSERT_EQ(1u, lines.size());
+    PingQuery query = QueryOf(lines[0]);
+    EXPECT_EQ("/pingd", query.path);
+    EXPECT_EQ("tb_clean", query.Value("srctype"));
+    EXPECT_TRUE(IsIdentityText(query.Value("cin"))) << lines[0];
+    EXPECT_EQ("0", query.Value("ck")) << lines[0];
+    EXPECT_EQ("0", query.Value("adcl")) << lines[0];
+    EXPECT_EQ("0", query.Value("skcl")) << lines[0];
+    long long r = atoll(query.Value("r").c_str());
+    EXPECT_GE(r, static_cast<long long>(ping.before)) << lines[0];
+    EXPECT_LE(r, static_cast<long long>(ping.after)) << lines[0];
+}
+
+TEST_F(CleanDialogPingTest, AutomaticCleanOnGivesCkOne) {
+    StoreAutoClean(1);
+    HttpListener listener(PingPort, HttpListener::Mode::Answer);
+    Listen(listener);
+    SentPing ping = CloseDialog([](HWND) {});
+    std::vector<std::string> lines = Receive(listener, ping, 1);
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ("1", QueryOf(lines[0]).Value("ck")) << lines[0];
+}
+
+TEST_F(CleanDialogPingTest, EachLinkCountsForItsOwnDialogOnly) {
+    HttpListener listener(PingPort, HttpListener::Mode::Answer);
+    Listen(listener);
+    SentPing address =
+        CloseDialog([](HWND dialog) { UseLink(dialog, AddressLinkId, AddressBarBoxId); });
+    Receive(listener, address, 1);
+    SentPing search =
+        CloseDialog([](HWND dialog) { UseLink(dialog, SearchLinkId, SearchRecordsBoxId); });
+    Receive(listener, search, 2);
+    SentPing neither = CloseDialog([](HWND) {});
+    std::vector<std::string> lines = Receive(listener, neither, 3);
+    ASSERT_EQ(3u, lines.size());
+
+    PingQuery first = QueryOf(lines[0]);
+    EXPECT_EQ("1", first.Value("adcl")) << lines[0];
+    EXPECT_EQ("0", first.Value("skcl")) << lines[0];
+    PingQuery second = QueryOf(lines[1]);
+    EXPECT_EQ("0", second.Value("adcl")) << lines[1];
+    EXPECT_EQ("1", second.Value("skcl")) << lines[1];
+    PingQuery third = QueryOf(lines[2]);
+    EXPECT_EQ("0", third.Value("adcl")) << lines[2];
+    EXPECT_EQ("0", third.Value("skcl")) << lines[2];
+}
+
+TEST_F(CleanDialogPingTest, JoinZeroClosesWithoutAPing) {
+    StoreJoin(0);
+    HttpListener listener(PingPort, HttpListener::Mode::Answer);
+    Listen(listener);
+    SentPing ping = CloseDialog([](HWND) {});
+    EXPECT_TRUE(ping.threads.empty()) << ping.threads.size() << " thread(s) left running";
+    EXPECT_EQ(0u, listener.ConnectionCount());
+}
+
 TEST_F(UsagePingTest, DownloadToCacheReportsTheCacheFile) {
     HttpListener listener(PingPort, HttpListener::Mode::Answer);
     Listen(listener);
@@ -410,6 +566,34 @@ TEST_F(UsagePingTest, DownloadToCacheFailsWhenRefused) {
     WCHAR path[MAX_PATH] = {};
     EXPECT_EQ(0, DownloadToCache(url.c_str(), path, MAX_PATH - 1));
     EXPECT_FALSE(path[0] && PathFileExistsW(path)) << Narrow(path);
+}
+
+// The real module in a host of its own, unloaded right after the dialog closes while the
+// endpoint takes its time to answer.
+TEST_F(UsagePingTest, HostThatUnloadsTheModuleDuringAPingExitsCleanly) {
+    HttpListener listener(PingPort, HttpListener::Mode::Slow, 3000);
+    Listen(listener);
+    std::wstring program = BinPath(L"PingUnloadHost.exe");
+    std::wstring commandLine = L"\"" + program + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &startup, &process))
+        << "cannot start " << Narrow(program) << ", error " << GetLastError();
+    CloseHandle(process.hThread);
+    DWORD waited = WaitForSingleObject(process.hProcess, 120000);
+    DWORD exitCode = 0xFFFFFFFF;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hProcess);
+    ASSERT_EQ(WAIT_OBJECT_0, waited) << "the host did not finish";
+    EXPECT_EQ(0u, exitCode) << "0x" << std::hex << exitCode
+                            << "; see the exit codes in tests/programs/PingUnloadHost.cpp";
+    std::vector<std::string> lines = listener.RequestLines();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ(0u, lines[0].find("GET /pingd?srctype=tb_clean&cin=")) << lines[0];
+    urls_.push_back(UrlOfRequest(lines[0]));
 }
 
 TEST(PingThreadTest, NullRequestEndsAtOnce) {
