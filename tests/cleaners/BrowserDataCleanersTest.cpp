@@ -378,6 +378,7 @@ protected:
         WCHAR sid[260] = {};
         ASSERT_EQ(1, GetUserSidString(sid, 259));
         userKey_ = std::wstring(ProtectedStorageKey) + L"\\" + sid;
+        providerExisted_ = KeyExists(HKEY_CURRENT_USER, ProtectedStorageKey);
         userKeyExisted_ = KeyExists(HKEY_CURRENT_USER, userKey_);
         dataKey_ = userKey_ + L"\\Data\\" + FormDataType + L"\\" + FormDataType;
         otherTypeKey_ = userKey_ + L"\\Data\\" + FormDataType + L"\\other-subtype";
@@ -391,11 +392,13 @@ protected:
     }
     void TearDown() override {
         SHDeleteKeyW(HKEY_CURRENT_USER, IntelliFormsKey);
-        if (userKeyExisted_) {
-            SHDeleteKeyW(HKEY_CURRENT_USER, (userKey_ + L"\\Data").c_str());
-        } else if (!userKey_.empty()) {
+        if (userKey_.empty()) return;
+        if (!providerExisted_)
+            SHDeleteKeyW(HKEY_CURRENT_USER, ProtectedStorageKey);
+        else if (!userKeyExisted_)
             SHDeleteKeyW(HKEY_CURRENT_USER, userKey_.c_str());
-        }
+        else
+            SHDeleteKeyW(HKEY_CURRENT_USER, (userKey_ + L"\\Data").c_str());
     }
 
     void RunWithVersion(const WCHAR* version, const WCHAR* argument, DWORD expectedMajor) {
@@ -424,6 +427,7 @@ protected:
     std::wstring userKey_;
     std::wstring dataKey_;
     std::wstring otherTypeKey_;
+    bool providerExisted_ = false;
     bool userKeyExisted_ = false;
 };
 
