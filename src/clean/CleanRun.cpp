@@ -125,14 +125,29 @@ int CleanDialog::RunCleanSteps() {
 
 void CleanDialog::RunCleaner(DWORD bit) {
     switch (bit) {
-    case 0x01: CleanAddressBar(); break;
-    case 0x02: CleanHistory(); break;
-    case 0x04: CleanFormData(); break;
-    case 0x08: ClearSearchRecords(site_.Get()); break;
-    case 0x10: CleanSavedPasswords(); break;
-    case 0x20: CleanTemporaryFiles(); break;
-    case 0x40: CleanCookies(); break;
-    default: break;
+    case 0x01:
+        CleanAddressBar();
+        break;
+    case 0x02:
+        CleanHistory();
+        break;
+    case 0x04:
+        CleanFormData();
+        break;
+    case 0x08:
+        ClearSearchRecords(site_.Get());
+        break;
+    case 0x10:
+        CleanSavedPasswords();
+        break;
+    case 0x20:
+        CleanTemporaryFiles();
+        break;
+    case 0x40:
+        CleanCookies();
+        break;
+    default:
+        break;
     }
 }
 

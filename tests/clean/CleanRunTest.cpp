@@ -136,9 +136,12 @@ TEST_F(CleanRunTest, AllSevenCategoriesRunInTheTablesOrder) {
     SeedKey(HKEY_CURRENT_USER, TypedUrls);
     CleanNow();
     const std::vector<std::wstring> expected = {
-        L"正在清理IE地址栏记录...",     L"正在清理浏览历史记录...",
-        L"正在清理自动填写的表单资料...", L"正在清理工具栏搜索记录...",
-        L"正在清理网页中保存的密码...",   L"正在清理IE临时文件...",
+        L"正在清理IE地址栏记录...",
+        L"正在清理浏览历史记录...",
+        L"正在清理自动填写的表单资料...",
+        L"正在清理工具栏搜索记录...",
+        L"正在清理网页中保存的密码...",
+        L"正在清理IE临时文件...",
         L"正在清理Cookie...",
     };
     EXPECT_EQ(expected, statusLines_);
@@ -238,8 +241,9 @@ TEST_F(CleanRunTest, ClosingTheDialogWaitsForACancelledWorkerWithoutDeadlock) {
 TEST_F(CleanRunTest, AutomaticRunCleansTheStoredSelectionButNotTheSearchRecords) {
     StoreSelection(0x7F);
     SeedKey(HKEY_CURRENT_USER, TypedUrls);
-    const wchar_t* toolbarKey = LoadedIeMajorVersion >= 7 ? L"Software\\Corvane\\Ostle\\IE7TypedURLs"
-                                                          : L"Software\\Corvane\\Ostle\\TypedURLs";
+    const wchar_t* toolbarKey = LoadedIeMajorVersion >= 7
+                                    ? L"Software\\Corvane\\Ostle\\IE7TypedURLs"
+                                    : L"Software\\Corvane\\Ostle\\TypedURLs";
     SeedKey(HKEY_CURRENT_USER, toolbarKey);
     SeedKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Ostle\\HotKeys");
     CleanDialog dialog;
