@@ -69,8 +69,3 @@ HWND FindThreadDialog(const wchar_t* caption) {
     EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
-
-void ClickControl(HWND dialog, int id) {
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, 0),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}

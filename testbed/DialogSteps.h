@@ -23,5 +23,3 @@ template <typename Dialog> Dialog* DialogObject(HWND dialog) {
     return static_cast<Dialog*>(
         reinterpret_cast<DialogBase*>(GetWindowLongPtrW(dialog, DWLP_USER)));
 }
-// A click on a dialog's button or static link, as the control reports it (code 0).
-void ClickControl(HWND dialog, int id);

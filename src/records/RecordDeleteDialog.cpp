@@ -26,8 +26,9 @@ const int TickZoneWidth = 16;
 const int DeleteLinkRightOffset = 35;
 // Room given back to the column when the vertical scroll bar goes.
 const int ScrollBarAllowance = 18;
-// Search records are at most 258 characters.
-const int SearchTextUnits = 259;
+// A search record holds up to 259 characters (SearchRecordNode::text): a row's text is read
+// whole, or the host would be asked to delete a record it does not have.
+const int SearchTextUnits = 260;
 
 } // namespace
 

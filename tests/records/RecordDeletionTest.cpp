@@ -20,7 +20,7 @@ std::vector<bool> Ticks(HWND records) {
     return ticks;
 }
 
-std::string Describe(const std::vector<bool>& ticks) {
+std::string DescribeTicks(const std::vector<bool>& ticks) {
     std::string text;
     for (bool tick : ticks)
         text += tick ? 'x' : '.';
@@ -67,21 +67,21 @@ TEST_F(RecordDeletionTest, ClicksLeftOfSixteenPixelsToggleTheRow) {
         RECT row1 = RowBounds(records, 1);
         int middle = (row1.top + row1.bottom) / 2;
         ClickList(records, POINT{15, middle});
-        EXPECT_EQ(".x.", Describe(Ticks(records)));
+        EXPECT_EQ(".x.", DescribeTicks(Ticks(records)));
         ClickList(records, POINT{16, middle});
-        EXPECT_EQ(".x.", Describe(Ticks(records))) << "x = 16 is outside the tick zone";
-        ClickList(records, POINT{0, middle});
-        EXPECT_EQ("...", Describe(Ticks(records)));
+        EXPECT_EQ(".x.", DescribeTicks(Ticks(records))) << "x = 16 is outside the tick zone";
+        ClickList(records, POINT{2, middle}); // the list view's rows start 2 pixels in
+        EXPECT_EQ("...", DescribeTicks(Ticks(records)));
         // A double click reports its second click as NM_DBLCLK, which toggles once more.
         ClickList(records, POINT{5, middle}, NM_CLICK);
         ClickList(records, POINT{5, middle}, NM_DBLCLK);
-        EXPECT_EQ("...", Describe(Ticks(records)));
+        EXPECT_EQ("...", DescribeTicks(Ticks(records)));
         ClickList(records, POINT{5, middle}, NM_DBLCLK);
-        EXPECT_EQ(".x.", Describe(Ticks(records)));
+        EXPECT_EQ(".x.", DescribeTicks(Ticks(records)));
         // Below the last row there is no row to toggle.
         RECT last = RowBounds(records, 2);
         ClickList(records, POINT{5, last.bottom + 20});
-        EXPECT_EQ(".x.", Describe(Ticks(records)));
+        EXPECT_EQ(".x.", DescribeTicks(Ticks(records)));
         CloseDialog(records);
     });
 }
@@ -93,7 +93,7 @@ TEST_F(RecordDeletionTest, DeleteLinkTakesClicksStrictlyInsideItsBounds) {
         RECT r = RowBounds(records, 1);
         int left = r.right - 35;
         int right = left + DeleteLinkWidth;
-        ASSERT_GT(DeleteLinkWidth, 2) << "the measured link width";
+        ASSERT_GT(DeleteLinkWidth, 1) << "the measured link width";
         int middle = (r.top + r.bottom) / 2;
         auto on = [&](int x, int y) {
             return RecordDeleteDialog::HitTestDeleteLink(list, POINT{x, y}) != FALSE;
@@ -125,9 +125,11 @@ TEST_F(RecordDeletionTest, MouseOverTheDeleteLinkShowsTheHandCursor) {
         HWND list = ListOf(records);
         RECT r = RowBounds(records, 0);
         int middle = (r.top + r.bottom) / 2;
+        ASSERT_GT(DeleteLinkWidth, 1) << "the measured link width";
         HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
         HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
-        SendMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM(r.right - 33, middle));
+        POINT link = DeleteLinkPoint(records, 0);
+        SendMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM(link.x, link.y));
         EXPECT_EQ(hand, GetCursor());
         EXPECT_EQ(TRUE, SendMessageW(list, WM_SETCURSOR, reinterpret_cast<WPARAM>(list),
                                      MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
@@ -164,24 +166,24 @@ TEST_F(RecordDeletionTest, DeleteButtonFollowsTicksUnticksAndDeletions) {
 }
 
 TEST_F(RecordDeletionTest, SelectAllTicksEveryRowAndInvertTwiceRestoresTheTicks) {
-    SeedTypedUrls({L"http://a.example/", L"http://b.example/", L"http://c.example/",
-                   L"http://d.example/"});
+    SeedTypedUrls(
+        {L"http://a.example/", L"http://b.example/", L"http://c.example/", L"http://d.example/"});
     RunAddressRecords([&](HWND records) {
         ClickTick(records, 1);
         ClickTick(records, 2);
         ClickControl(records, InvertId);
-        EXPECT_EQ("x..x", Describe(Ticks(records)));
+        EXPECT_EQ("x..x", DescribeTicks(Ticks(records)));
         EXPECT_TRUE(ButtonEnabled(records, DeleteButtonId));
         ClickControl(records, InvertId);
-        EXPECT_EQ(".xx.", Describe(Ticks(records)));
+        EXPECT_EQ(".xx.", DescribeTicks(Ticks(records)));
         ClickControl(records, SelectAllId);
-        EXPECT_EQ("xxxx", Describe(Ticks(records)));
+        EXPECT_EQ("xxxx", DescribeTicks(Ticks(records)));
         ClickControl(records, InvertId);
-        EXPECT_EQ("....", Describe(Ticks(records)));
+        EXPECT_EQ("....", DescribeTicks(Ticks(records)));
         EXPECT_FALSE(ButtonEnabled(records, DeleteButtonId));
         // Other notification codes than a click do nothing.
         SendMessageW(records, WM_COMMAND, MAKEWPARAM(SelectAllId, BN_SETFOCUS), 0);
-        EXPECT_EQ("....", Describe(Ticks(records)));
+        EXPECT_EQ("....", DescribeTicks(Ticks(records)));
         CloseDialog(records);
     });
 }

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "records/RecordTestSupport.h"
 #include "testbed/AddressBarImages.h"
+#include "testbed/DibCanvas.h"
 #include "testbed/SiteIconCache.h"
 #include "testbed/SolidIcons.h"
 #include "testbed/UrlHistoryStandIn.h"
@@ -26,9 +27,9 @@ using RecordListTest = RecordDialogTest;
 
 TEST_F(RecordListTest, FilledAddressBarGivesItsItemsInOrderWithTheBoxImages) {
     AddressBarImages images(frame.AddressBar(), {Blue, Green, Yellow});
-    AddImageEntries(frame.AddressBar(), {{L"http://one.example/", 2},
-                                         {L"http://two.example/", 0},
-                                         {L"http://three.example/", 1}});
+    AddImageEntries(
+        frame.AddressBar(),
+        {{L"http://one.example/", 2}, {L"http://two.example/", 0}, {L"http://three.example/", 1}});
     SeedTypedUrls({L"http://typed.example/"}); // not used: the box has items
 
     RunAddressRecords([&](HWND records) {
@@ -62,8 +63,8 @@ TEST_F(RecordListTest, FilledAddressBarGivesItsItemsInOrderWithTheBoxImages) {
 
 TEST_F(RecordListTest, EmptyAddressBarGivesTheTypedUrlsWithCachedOrDefaultIcons) {
     AddressBarImages images(frame.AddressBar(), {Blue});
-    SeedTypedUrls({L"http://cached.example/page.html", L"http://plain.example/",
-                   L"http://other.example/x"});
+    SeedTypedUrls(
+        {L"http://cached.example/page.html", L"http://plain.example/", L"http://other.example/x"});
     ASSERT_TRUE(SeedSiteIcon(L"http://cached.example/favicon.ico", Green));
     ASSERT_TRUE(SeedSiteIcon(L"http://other.example/favicon.ico", Violet));
 

@@ -78,8 +78,7 @@ void RecordDialogTest::AddSearchBox(const std::vector<std::wstring>& records) {
 
 void RecordDialogTest::RunThroughLink(int linkId, std::function<void(HWND records)> inRecords,
                                       std::function<void(HWND clean)> afterLink) {
-    const wchar_t* caption =
-        linkId == AddressLinkId ? AddressRecordsCaption : SearchRecordsCaption;
+    const wchar_t* caption = linkId == AddressLinkId ? AddressRecordsCaption : SearchRecordsCaption;
     bool recordsShown = false;
     WhenDialogShows(CleanCaption, [&](HWND clean) {
         WhenDialogShows(caption, [&](HWND records) {
@@ -192,7 +191,9 @@ void ClickList(HWND records, POINT point, UINT code) {
     click.hdr.hwndFrom = list;
     click.hdr.idFrom = ListViewId;
     click.hdr.code = code;
-    click.iItem = static_cast<int>(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    // A click anywhere on a row reports it, as the list view's own click handling finds it.
+    click.iItem =
+        static_cast<int>(SendMessageW(list, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
     click.ptAction = point;
     SendMessageW(records, WM_NOTIFY, ListViewId, reinterpret_cast<LPARAM>(&click));
 }
@@ -202,9 +203,15 @@ void ClickTick(HWND records, int row, UINT code) {
     ClickList(records, POINT{8, (bounds.top + bounds.bottom) / 2}, code);
 }
 
-void ClickDeleteLink(HWND records, int row) {
+POINT DeleteLinkPoint(HWND records, int row) {
     RECT bounds = RowBounds(records, row);
-    ClickList(records, POINT{bounds.right - 33, (bounds.top + bounds.bottom) / 2});
+    // The link takes clicks on DeleteLinkWidth - 1 pixels from one past its left edge; where
+    // "删除" is measured in a font without its glyphs that may be very few.
+    return POINT{bounds.right - 35 + (DeleteLinkWidth + 1) / 2, (bounds.top + bounds.bottom) / 2};
+}
+
+void ClickDeleteLink(HWND records, int row) {
+    ClickList(records, DeleteLinkPoint(records, row));
 }
 
 bool ButtonEnabled(HWND dialog, int id) {

@@ -16,9 +16,11 @@
 #include "testbed/BrowserFrame.h"
 #include "testbed/HostSite.h"
 #include "testbed/HostToolbar.h"
+#include "testbed/ModalScript.h"
 #include "testbed/SearchBoxComponent.h"
 #include "testbed/ShortcutIconSetting.h"
 #include "testbed/TestBrowser.h"
+#include "testbed/DialogSteps.h"
 
 constexpr int AddressLinkId = 1189;
 constexpr int SearchLinkId = 1190;
@@ -92,6 +94,7 @@ RECT RowBounds(HWND records, int row);
 void ClickList(HWND records, POINT point, UINT code = NM_CLICK);
 // A click in the row's tick zone, and one on its delete link.
 void ClickTick(HWND records, int row, UINT code = NM_CLICK);
+POINT DeleteLinkPoint(HWND records, int row);
 void ClickDeleteLink(HWND records, int row);
 bool ButtonEnabled(HWND dialog, int id);
 bool ControlVisible(HWND dialog, int id);
