@@ -31,6 +31,21 @@ int CountThreadWindows(DWORD threadId) {
     return count;
 }
 
+SIZE_T HeapBytesInUse() {
+    HANDLE heaps[256];
+    DWORD count = GetProcessHeaps(256, heaps);
+    if (count > 256) count = 256;
+    SIZE_T bytes = 0;
+    for (DWORD i = 0; i < count; i++) {
+        if (!HeapLock(heaps[i])) continue;
+        PROCESS_HEAP_ENTRY entry = {};
+        while (HeapWalk(heaps[i], &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData;
+        HeapUnlock(heaps[i]);
+    }
+    return bytes;
+}
+
 std::string ResourceSnapshot::Describe() const {
     char text[128];
     snprintf(text, sizeof(text), "handle probe 0x%lx, %d GDI objects, %d windows",

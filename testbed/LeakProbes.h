@@ -15,6 +15,10 @@ int CountGdiObjects();
 // Top-level windows the thread owns (EnumThreadWindows).
 int CountThreadWindows(DWORD threadId = GetCurrentThreadId());
 
+// Bytes in busy blocks of every heap of the process (HeapWalk). Other threads and lazily
+// filled caches make this noisy, so compare it only around code that runs on its own.
+SIZE_T HeapBytesInUse();
+
 struct ResourceSnapshot {
     uintptr_t handleProbe;
     int gdiObjects;
