@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
-#include <malloc.h>
 #include <objbase.h>
 
 #include "TestSupport.h"
@@ -14,16 +13,6 @@
 #include "testbed/SiteIconCache.h"
 
 namespace {
-
-// Bytes in use on the C runtime's heap, where the rows' items live.
-size_t RuntimeHeapBytes() {
-    size_t used = 0;
-    _HEAPINFO entry = {};
-    while (_heapwalk(&entry) == _HEAPOK) {
-        if (entry._useflag == _USEDENTRY) used += entry._size;
-    }
-    return used;
-}
 
 std::wstring SiteUrl(int i) {
     return L"http://site" + std::to_wstring(i) + L".example/page";
@@ -89,8 +78,8 @@ TEST_F(RecordDialogLeakTest, OpeningAndClosingTwoHundredTimesLeavesNothingBehind
     HRESULT com = CoInitialize(nullptr);
     ResourceSnapshot before = {};
     ResourceSnapshot after = {};
-    size_t heapBefore = 0;
-    size_t heapAfter = 0;
+    SIZE_T heapBefore = 0;
+    SIZE_T heapAfter = 0;
     int opened = 0;
     WhenDialogShows(CleanCaption, [&](HWND clean) {
         auto round = [&] {
@@ -103,11 +92,11 @@ TEST_F(RecordDialogLeakTest, OpeningAndClosingTwoHundredTimesLeavesNothingBehind
         };
         round(); // the first round creates what lives for the process
         before = TakeResourceSnapshot();
-        heapBefore = RuntimeHeapBytes();
+        heapBefore = HeapBytesInUse();
         for (int i = 0; i < 200 && !HasFailure(); i++)
             round();
         after = TakeResourceSnapshot();
-        heapAfter = RuntimeHeapBytes();
+        heapAfter = HeapBytesInUse();
         PostMessageW(clean, WM_COMMAND, IDCANCEL, 0);
     });
     {
