@@ -1,0 +1,76 @@
+#include "cleaners/AddressBars.h"
+
+#include <shlwapi.h>
+
+namespace {
+
+const WCHAR FrameClass[] = L"IEFrame";
+const WCHAR WorkerClass[] = L"WorkerW";
+const WCHAR WorkerClassAnsi[] = L"WorkerA";
+const WCHAR RebarClass[] = L"ReBarWindow32";
+const WCHAR AddressBandClass[] = L"Address Band Root";
+const WCHAR AddressBarClass[] = L"ComboBoxEx32";
+const WCHAR HotKeysKey[] = L"SOFTWARE\\Corvane\\Ostle\\HotKeys";
+
+// Class names are compared exactly: a class that differs only in case is someone else's.
+BOOL HasClass(HWND window, const WCHAR* className) {
+    WCHAR name[260] = {};
+    if (!GetClassNameW(window, name, 260)) return FALSE;
+    return StrCmpW(name, className) == 0;
+}
+
+void EmptyAddressBar(HWND addressBar) {
+    LRESULT count = SendMessageW(addressBar, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = count - 1; i >= 0; i--)
+        SendMessageW(addressBar, CB_DELETESTRING, static_cast<WPARAM>(i), 0);
+}
+
+// Called for every descendant of one frame; the first address bar found is the frame's own
+// and ends the walk.
+BOOL CALLBACK ClearFrameChild(HWND child, LPARAM param) {
+    if (!IsWindow(child) || !HasClass(child, AddressBarClass)) return TRUE;
+    const WCHAR* url = reinterpret_cast<const WCHAR*>(param);
+    if (url) {
+        LRESULT index = SendMessageW(child, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                     reinterpret_cast<LPARAM>(url));
+        if (index != CB_ERR) SendMessageW(child, CB_DELETESTRING, static_cast<WPARAM>(index), 0);
+        return FALSE;
+    }
+    EmptyAddressBar(child);
+    DWORD process = 0;
+    GetWindowThreadProcessId(child, &process);
+    if (process == GetCurrentProcessId()) ResetAddressBar(child);
+    return FALSE;
+}
+
+BOOL CALLBACK ClearFrame(HWND window, LPARAM param) {
+    if (IsWindow(window) && HasClass(window, FrameClass))
+        EnumChildWindows(window, ClearFrameChild, param);
+    return TRUE;
+}
+
+} // namespace
+
+HWND FindAddressBar(HWND frame) {
+    // A null parent would make FindWindowExW search the top-level windows instead.
+    if (!frame) return nullptr;
+    HWND worker = FindWindowExW(frame, nullptr, WorkerClass, nullptr);
+    if (!worker) worker = FindWindowExW(frame, nullptr, WorkerClassAnsi, nullptr);
+    if (!worker) return nullptr;
+    HWND rebar = FindWindowExW(worker, nullptr, RebarClass, nullptr);
+    if (!rebar) return nullptr;
+    if (HWND bar = FindWindowExW(rebar, nullptr, AddressBarClass, nullptr)) return bar;
+    HWND band = FindWindowExW(rebar, nullptr, AddressBandClass, nullptr);
+    if (!band) return nullptr;
+    return FindWindowExW(band, nullptr, AddressBarClass, nullptr);
+}
+
+void ClearAddressBars(const WCHAR* url) {
+    EnumWindows(ClearFrame, reinterpret_cast<LPARAM>(url));
+}
+
+void ResetAddressBar(HWND addressBar) {
+    SendMessageW(addressBar, WM_ADDRESSBAR_RESET, 1, 0);
+    SendMessageW(addressBar, WM_ADDRESSBAR_RESET, 0, 0);
+    SHDeleteKeyW(HKEY_LOCAL_MACHINE, HotKeysKey);
+}
