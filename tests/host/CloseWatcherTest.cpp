@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <wininet.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +18,7 @@
 #include "host/HostTestSupport.h"
 #include "programs/AutoCleanHost.h"
 #include "testbed/ForeignFrameProcess.h"
-#include "testbed/UrlCacheEntries.h"
+#include "testbed/UrlCacheSeed.h"
 
 namespace {
 
@@ -87,13 +88,13 @@ protected:
                               BinPath(L"iexplore.exe").c_str(), FALSE))
             << "error " << GetLastError();
         SetSettings(1, TemporaryFiles);
-        DeleteUrlCacheEntryOf(CachedUrl);
-        ASSERT_TRUE(SeedUrlCacheEntry(CachedUrl)) << "error " << GetLastError();
+        DeleteUrlCacheEntryW(CachedUrl);
+        ASSERT_TRUE(SeedCacheEntry(CachedUrl)) << "error " << GetLastError();
     }
 
     void TearDown() override {
         if (!active_) return;
-        DeleteUrlCacheEntryOf(CachedUrl);
+        DeleteUrlCacheEntryW(CachedUrl);
         ieVersion_.reset();
         RemoveEmptyUserFolders();
         RemoveEmptyLocalLowUserFolders();
@@ -156,7 +157,7 @@ protected:
         EXPECT_EQ(WAIT_OBJECT_0, waited) << "the host did not finish";
 
         run.report = *static_cast<const AutoCleanReport*>(view.Get());
-        run.entryAfterExit = UrlCacheEntryExists(CachedUrl);
+        run.entryAfterExit = CacheEntryRecordSize(CachedUrl) != 0;
         EXPECT_EQ(0, run.report.setupFailure)
             << "see the codes in tests/programs/AutoCleanHost.cpp";
         EXPECT_EQ(0u, run.exitCode) << "the host did not end cleanly";

@@ -15,7 +15,7 @@
 #include "programs/AutoCleanHost.h"
 #include "testbed/HostInfo.h"
 #include "testbed/HostSite.h"
-#include "testbed/UrlCacheEntries.h"
+#include "testbed/UrlCacheSeed.h"
 
 namespace {
 
@@ -47,9 +47,9 @@ LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 
 void Observe(AutoCleanMoment& moment) {
     moment.reached = 1;
-    if (!UrlCacheEntryExists(g_url.c_str())) {
+    if (CacheEntryRecordSize(g_url.c_str()) == 0) {
         moment.cleaned = 1;
-        SeedUrlCacheEntry(g_url.c_str());
+        SeedCacheEntry(g_url.c_str());
     }
     moment.moduleLoaded = GetModuleHandleW(L"VelaClear.dll") != nullptr;
     HWND frame = g_frames.empty() ? nullptr : g_frames[0];
