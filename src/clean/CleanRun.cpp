@@ -152,10 +152,11 @@ void CleanDialog::RunCleaner(DWORD bit) {
 }
 
 void CleanDialog::RunAutoClean() {
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, CleanMutexName);
+    // Owned, so that the mutex goes with this run whatever way it ends: a handle left open
+    // would keep every later clean of the user from running.
+    UniqueHandleValue mutex(CreateMutexW(nullptr, FALSE, CleanMutexName));
     if (!mutex) return;
     if (GetLastError() != ERROR_ALREADY_EXISTS) CleanSavedSelection();
-    CloseHandle(mutex);
 }
 
 void CleanDialog::CleanSavedSelection() {
