@@ -49,7 +49,9 @@ ModalScript::ModalScript(const wchar_t* caption, std::function<void(HWND)> scrip
     });
 }
 
-ModalScript::~ModalScript() { Finish(); }
+ModalScript::~ModalScript() {
+    Finish();
+}
 
 bool ModalScript::Finish() {
     if (thread_.joinable()) thread_.join();
@@ -61,7 +63,9 @@ void ClickControl(HWND dialog, int id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+bool IsChecked(HWND dialog, int id) {
+    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
 
 std::wstring WindowText(HWND window) {
     WCHAR text[512] = {};
@@ -69,4 +73,6 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-void PressButton(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void PressButton(HWND dialog, int id) {
+    SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}

@@ -9,6 +9,7 @@
 #include "cleaners/TypedUrlStore.h"
 #include "host/ComError.h"
 #include "host/Module.h"
+#include "records/RecordDeleteDialog.h"
 
 namespace {
 
@@ -119,14 +120,24 @@ LRESULT CleanDialog::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
 
     switch (LOWORD(wParam)) {
     case CleanNowButtonId: StartClean(); break;
-    case AddressLinkId:
+    case AddressLinkId: {
         addressLinkUsed_ = TRUE;
+        RecordDeleteDialog records;
+        if (records.ShowForOwner(this, AddressBarRecords) == 0) {
+            ShowWindow(GetDlgItem(window, AddressLinkId), SW_HIDE);
+            ClearAddressBars(nullptr);
+        }
         CheckDlgButton(window, AddressBarBoxId, 0);
         break;
-    case SearchLinkId:
+    }
+    case SearchLinkId: {
         searchLinkUsed_ = TRUE;
+        RecordDeleteDialog records;
+        if (records.ShowForOwner(this, SearchRecords) == 0)
+            ShowWindow(GetDlgItem(window, SearchLinkId), SW_HIDE);
         CheckDlgButton(window, SearchRecordsBoxId, 0);
         break;
+    }
     case AutoCleanCheckBoxId: {
         UINT state = IsDlgButtonChecked(window, AutoCleanCheckBoxId);
         if (state == BST_CHECKED) SetAutoClean(1);

@@ -125,22 +125,38 @@ int CleanDialog::RunCleanSteps() {
 
 void CleanDialog::RunCleaner(DWORD bit) {
     switch (bit) {
-    case 0x01: CleanAddressBar(); break;
-    case 0x02: CleanHistory(); break;
-    case 0x04: CleanFormData(); break;
-    case 0x08: ClearSearchRecords(site_.Get()); break;
-    case 0x10: CleanSavedPasswords(); break;
-    case 0x20: CleanTemporaryFiles(); break;
-    case 0x40: CleanCookies(); break;
-    default: break;
+    case 0x01:
+        CleanAddressBar();
+        break;
+    case 0x02:
+        CleanHistory();
+        break;
+    case 0x04:
+        CleanFormData();
+        break;
+    case 0x08:
+        ClearSearchRecords(site_.Get());
+        break;
+    case 0x10:
+        CleanSavedPasswords();
+        break;
+    case 0x20:
+        CleanTemporaryFiles();
+        break;
+    case 0x40:
+        CleanCookies();
+        break;
+    default:
+        break;
     }
 }
 
 void CleanDialog::RunAutoClean() {
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, CleanMutexName);
+    // Owned, so that the mutex goes with this run whatever way it ends: a handle left open
+    // would keep every later clean of the user from running.
+    UniqueHandleValue mutex(CreateMutexW(nullptr, FALSE, CleanMutexName));
     if (!mutex) return;
     if (GetLastError() != ERROR_ALREADY_EXISTS) CleanSavedSelection();
-    CloseHandle(mutex);
 }
 
 void CleanDialog::CleanSavedSelection() {

@@ -42,7 +42,9 @@ ProgressDialog::ProgressDialog() : DialogBase(TemplateId), statusText_() {
     InitializeCriticalSection(&lock_);
 }
 
-ProgressDialog::~ProgressDialog() { DeleteCriticalSection(&lock_); }
+ProgressDialog::~ProgressDialog() {
+    DeleteCriticalSection(&lock_);
+}
 
 void ProgressDialog::BeginRun() {
     Lock lock(lock_);

@@ -5,6 +5,7 @@
 
 #include "host/ButtonRegistry.h"
 #include "host/CleanButton.h"
+#include "host/CloseWatcher.h"
 #include "host/ComError.h"
 
 namespace {
@@ -19,6 +20,9 @@ LONG DispatchButtonMessage(const ButtonHostInfo* info, LONG id, LONG msg, WPARAM
             button->HandleMessage(info, id, ButtonDestroy, wparam, lparam);
             registry.Remove(id);
             delete button;
+            // The host ends every button before it unloads the module: this is the last
+            // moment at which the module can still keep itself loaded for a close hook.
+            if (registry.Count() == 0) CloseWatcher::HostReleasedButtons();
         }
         return 1;
     }

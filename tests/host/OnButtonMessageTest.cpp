@@ -80,7 +80,7 @@ TEST_F(OnButtonMessageTest, FirstMessageCreatesAButtonThatLaterCallsReach) {
     EXPECT_TRUE(button->IsCreated());
     EXPECT_EQ(toolbar.Window(), button->ToolbarWindow());
 
-    EXPECT_EQ(1, Send(IdA, ButtonPressed));
+    EXPECT_EQ(1, Send(IdA, ButtonUserChanged));
     EXPECT_EQ(button, TheButtonRegistry().Find(IdA));
     EXPECT_EQ(1, TheButtonRegistry().Count());
 }
@@ -153,7 +153,7 @@ TEST_P(FailingBrowserQuery, ReturnsZeroAndKeepsTheButtonRegistered) {
     EXPECT_TRUE(button->IsCreated());
     EXPECT_EQ(nullptr, button->Browser());
 
-    EXPECT_EQ(1, Send(IdA, ButtonPressed, site->AsWParam(), 0));
+    EXPECT_EQ(1, Send(IdA, ButtonUserChanged, site->AsWParam(), 0));
     EXPECT_EQ(button, TheButtonRegistry().Find(IdA));
     EXPECT_EQ(1, site->CountCalls(SiteMethod::QueryInterface)) << "no second creation";
 

@@ -33,7 +33,7 @@ int Run() {
         if (onButtonMessage(info.Get(), id, ButtonCreate, site->AsWParam(), 0) != 0) failure = 12;
         // Still alive: the button made for that call answers the next one without
         // being created again.
-        else if (onButtonMessage(info.Get(), id, ButtonPressed, site->AsWParam(), 0) != 1)
+        else if (onButtonMessage(info.Get(), id, ButtonUserChanged, site->AsWParam(), 0) != 1)
             failure = 13;
         else if (site->CountCalls(SiteMethod::QueryInterface) != 1)
             failure = 14;

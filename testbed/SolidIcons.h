@@ -1,0 +1,20 @@
+// Icons of one opaque colour, in memory and as .ico files, so that a test can tell by a pixel
+// which icon ended up where.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <string>
+#include <vector>
+
+// A size x size icon of color; the caller destroys it.
+HICON CreateSolidIcon(int size, COLORREF color);
+// The bytes of an .ico file holding one 32-bit size x size image of color.
+std::vector<BYTE> SolidIconFileBytes(int size, COLORREF color);
+bool WriteSolidIconFile(const std::wstring& path, int size, COLORREF color);
+
+// An image list of 16 x 16 images, one solid icon per colour in order; the caller destroys it.
+HIMAGELIST CreateSolidImageList(const std::vector<COLORREF>& colors);
+// The colour at the centre of image index of list drawn over white; CLR_INVALID when the
+// image cannot be drawn.
+COLORREF ImageCenterColor(HIMAGELIST list, int index);

@@ -1,0 +1,377 @@
+// Ticking and deleting records in the record dialog as the user does it: clicks in the list's
+// tick zone and on the rows' delete links, the three buttons, and what reaches the address
+// bars, the typed-URL store, the search box and the clean dialog.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include "TestSupport.h"
+#include "records/RecordTestSupport.h"
+#include "testbed/UrlHistoryStandIn.h"
+
+namespace {
+
+using Texts = std::vector<std::wstring>;
+
+std::vector<bool> Ticks(HWND records) {
+    std::vector<bool> ticks;
+    for (const Row& row : Rows(records))
+        ticks.push_back(row.ticked);
+    return ticks;
+}
+
+std::string DescribeTicks(const std::vector<bool>& ticks) {
+    std::string text;
+    for (bool tick : ticks)
+        text += tick ? 'x' : '.';
+    return text;
+}
+
+// Takes a snapshot of the typed-URL store each time an address bar is asked for one URL, that
+// is each time the dialog takes one record off the address bars.
+class StoreWatcher {
+public:
+    explicit StoreWatcher(HWND addressBar) : bar_(addressBar) {
+        current_ = this;
+        previous_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(bar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+    }
+    ~StoreWatcher() {
+        SetWindowLongPtrW(bar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+        current_ = nullptr;
+    }
+    const std::vector<Texts>& Snapshots() const { return snapshots_; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == CB_FINDSTRINGEXACT) current_->snapshots_.push_back(StoreState());
+        return CallWindowProcW(current_->previous_, window, message, wParam, lParam);
+    }
+
+    static StoreWatcher* current_;
+    HWND bar_;
+    WNDPROC previous_ = nullptr;
+    std::vector<Texts> snapshots_;
+};
+
+StoreWatcher* StoreWatcher::current_ = nullptr;
+
+class RecordDeletionTest : public RecordDialogTest {
+protected:
+    const Texts threeUrls = {L"http://a.example/", L"http://b.example/", L"http://c.example/"};
+};
+
+TEST_F(RecordDeletionTest, ClicksLeftOfSixteenPixelsToggleTheRow) {
+    SeedTypedUrls(threeUrls);
+    RunAddressRecords([&](HWND records) {
+        RECT row1 = RowBounds(records, 1);
+        int middle = (row1.top + row1.bottom) / 2;
+        ClickList(records, POINT{15, middle});
+        EXPECT_EQ(".x.", DescribeTicks(Ticks(records)));
+        ClickList(records, POINT{16, middle});
+        EXPECT_EQ(".x.", DescribeTicks(Ticks(records))) << "x = 16 is outside the tick zone";
+        ClickList(records, POINT{2, middle}); // the list view's rows start 2 pixels in
+        EXPECT_EQ("...", DescribeTicks(Ticks(records)));
+        // A double click reports its second click as NM_DBLCLK, which toggles once more.
+        ClickList(records, POINT{5, middle}, NM_CLICK);
+        ClickList(records, POINT{5, middle}, NM_DBLCLK);
+        EXPECT_EQ("...", DescribeTicks(Ticks(records)));
+        ClickList(records, POINT{5, middle}, NM_DBLCLK);
+        EXPECT_EQ(".x.", DescribeTicks(Ticks(records)));
+        // Below the last row there is no row to toggle.
+        RECT last = RowBounds(records, 2);
+        ClickList(records, POINT{5, last.bottom + 20});
+        EXPECT_EQ(".x.", DescribeTicks(Ticks(records)));
+        CloseDialog(records);
+    });
+}
+
+TEST_F(RecordDeletionTest, DeleteLinkTakesClicksStrictlyInsideItsBounds) {
+    SeedTypedUrls(threeUrls);
+    RunAddressRecords([&](HWND records) {
+        HWND list = ListOf(records);
+        RECT r = RowBounds(records, 1);
+        int left = r.right - 35;
+        int right = left + DeleteLinkWidth;
+        ASSERT_GT(DeleteLinkWidth, 1) << "the measured link width";
+        int middle = (r.top + r.bottom) / 2;
+        auto on = [&](int x, int y) {
+            return RecordDeleteDialog::HitTestDeleteLink(list, POINT{x, y}) != FALSE;
+        };
+        EXPECT_FALSE(on(left, r.top + 3));
+        EXPECT_FALSE(on(left + 1, r.top + 2));
+        EXPECT_TRUE(on(left + 1, r.top + 3));
+        EXPECT_TRUE(on(right - 1, r.bottom - 6));
+        EXPECT_FALSE(on(right, middle));
+        EXPECT_FALSE(on(right - 1, r.bottom - 5));
+        EXPECT_FALSE(on(left + 1, r.bottom + 200)) << "no row there";
+
+        // Clicks on the edges delete nothing; one pixel inside both deletes that row only.
+        ClickList(records, POINT{left, r.top + 3});
+        ClickList(records, POINT{left + 1, r.top + 2});
+        EXPECT_EQ(threeUrls, RowTexts(records)) << Describe(RowTexts(records));
+        ClickList(records, POINT{left + 1, r.top + 3});
+        EXPECT_EQ((Texts{L"http://a.example/", L"http://c.example/"}), RowTexts(records))
+            << Describe(RowTexts(records));
+        EXPECT_TRUE(StoreDeleted(L"http://b.example/"));
+        EXPECT_FALSE(StoreDeleted(L"http://a.example/"));
+        CloseDialog(records);
+    });
+}
+
+TEST_F(RecordDeletionTest, MouseOverTheDeleteLinkShowsTheHandCursor) {
+    SeedTypedUrls(threeUrls);
+    RunAddressRecords([&](HWND records) {
+        HWND list = ListOf(records);
+        RECT r = RowBounds(records, 0);
+        int middle = (r.top + r.bottom) / 2;
+        ASSERT_GT(DeleteLinkWidth, 1) << "the measured link width";
+        HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
+        HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+        POINT link = DeleteLinkPoint(records, 0);
+        SendMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM(link.x, link.y));
+        EXPECT_EQ(hand, GetCursor());
+        EXPECT_EQ(TRUE, SendMessageW(list, WM_SETCURSOR, reinterpret_cast<WPARAM>(list),
+                                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+        EXPECT_EQ(hand, GetCursor()) << "WM_SETCURSOR keeps the chosen cursor";
+        SendMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM(40, middle));
+        EXPECT_EQ(arrow, GetCursor());
+        CloseDialog(records);
+    });
+}
+
+TEST_F(RecordDeletionTest, DeleteButtonFollowsTicksUnticksAndDeletions) {
+    SeedTypedUrls(threeUrls);
+    RunAddressRecords([&](HWND records) {
+        EXPECT_FALSE(ButtonEnabled(records, DeleteButtonId)) << "every row starts unticked";
+        ClickTick(records, 0);
+        EXPECT_TRUE(ButtonEnabled(records, DeleteButtonId));
+        ClickTick(records, 2);
+        ClickTick(records, 0);
+        EXPECT_TRUE(ButtonEnabled(records, DeleteButtonId)) << "row 2 is still ticked";
+        ClickTick(records, 2);
+        EXPECT_FALSE(ButtonEnabled(records, DeleteButtonId));
+        ClickTick(records, 1);
+        ClickDeleteLink(records, 1); // the only ticked row goes
+        EXPECT_EQ(2, RowCount(records));
+        EXPECT_FALSE(ButtonEnabled(records, DeleteButtonId));
+        ClickTick(records, 1);
+        ClickDeleteLink(records, 0); // an unticked row goes, a ticked one stays
+        EXPECT_TRUE(ButtonEnabled(records, DeleteButtonId));
+        ClickDeleteLink(records, 0);
+        EXPECT_EQ(0, RowCount(records));
+        EXPECT_FALSE(ButtonEnabled(records, DeleteButtonId));
+        CloseDialog(records);
+    });
+}
+
+TEST_F(RecordDeletionTest, SelectAllTicksEveryRowAndInvertTwiceRestoresTheTicks) {
+    SeedTypedUrls(
+        {L"http://a.example/", L"http://b.example/", L"http://c.example/", L"http://d.example/"});
+    RunAddressRecords([&](HWND records) {
+        ClickTick(records, 1);
+        ClickTick(records, 2);
+        ClickControl(records, InvertId);
+        EXPECT_EQ("x..x", DescribeTicks(Ticks(records)));
+        EXPECT_TRUE(ButtonEnabled(records, DeleteButtonId));
+        ClickControl(records, InvertId);
+        EXPECT_EQ(".xx.", DescribeTicks(Ticks(records)));
+        ClickControl(records, SelectAllId);
+        EXPECT_EQ("xxxx", DescribeTicks(Ticks(records)));
+        ClickControl(records, InvertId);
+        EXPECT_EQ("....", DescribeTicks(Ticks(records)));
+        EXPECT_FALSE(ButtonEnabled(records, DeleteButtonId));
+        // Other notification codes than a click do nothing.
+        SendMessageW(records, WM_COMMAND, MAKEWPARAM(SelectAllId, BN_SETFOCUS), 0);
+        EXPECT_EQ("....", DescribeTicks(Ticks(records)));
+        CloseDialog(records);
+    });
+}
+
+TEST_F(RecordDeletionTest, BatchDeletionWritesTheStoreOnceAndResetsTheBarWhenItEmptiesTheList) {
+    SeedTypedUrls(threeUrls);
+    BrowserFrame otherFrame;
+    otherFrame.AddEntries({L"http://a.example/", L"http://b.example/", L"http://c.example/",
+                           L"http://kept.example/"});
+    RunAddressRecords([&](HWND records) {
+        ClickTick(records, 0);
+        ClickTick(records, 2);
+        Texts before = StoreState();
+        {
+            StoreWatcher watcher(otherFrame.AddressBar());
+            ClickControl(records, DeleteButtonId);
+            // Each record leaves the address bars during the walk, the store only after it.
+            ASSERT_EQ(2u, watcher.Snapshots().size());
+            EXPECT_EQ(before, watcher.Snapshots()[0]) << Describe(watcher.Snapshots()[0]);
+            EXPECT_EQ(before, watcher.Snapshots()[1]) << Describe(watcher.Snapshots()[1]);
+        }
+        EXPECT_EQ((Texts{L"http://b.example/"}), RowTexts(records));
+        EXPECT_TRUE(StoreDeleted(L"http://a.example/"));
+        EXPECT_TRUE(StoreDeleted(L"http://c.example/"));
+        EXPECT_FALSE(StoreDeleted(L"http://b.example/"));
+        EXPECT_EQ((Texts{L"http://b.example/", L"http://kept.example/"}), otherFrame.Entries())
+            << Describe(otherFrame.Entries());
+        EXPECT_TRUE(frame.Resets().empty()) << "rows are left";
+        EXPECT_FALSE(ButtonEnabled(records, DeleteButtonId));
+
+        ClickControl(records, SelectAllId);
+        ClickControl(records, DeleteButtonId);
+        EXPECT_EQ(0, RowCount(records));
+        EXPECT_EQ((std::vector<WPARAM>{1, 0}), frame.Resets());
+        EXPECT_TRUE(otherFrame.Resets().empty()) << "only the owner's address bar is reset";
+        EXPECT_FALSE(ButtonEnabled(records, DeleteButtonId));
+        CloseDialog(records);
+    });
+}
+
+TEST_F(RecordDeletionTest, DeletingEveryRowByItsLinkNeverResetsTheAddressBar) {
+    SeedTypedUrls(threeUrls);
+    RunAddressRecords([&](HWND records) {
+        while (RowCount(records) > 0) {
+            int before = RowCount(records);
+            ClickDeleteLink(records, 0);
+            ASSERT_EQ(before - 1, RowCount(records));
+        }
+        EXPECT_TRUE(frame.Resets().empty());
+        for (const std::wstring& url : threeUrls)
+            EXPECT_TRUE(StoreDeleted(url)) << Narrow(url);
+        EXPECT_FALSE(ButtonEnabled(records, DeleteButtonId));
+        CloseDialog(records);
+    });
+}
+
+TEST_F(RecordDeletionTest, AddressRowIsDeletedByItsUrlWhileItShowsThePageTitle) {
+    UrlHistoryStandIn history;
+    ASSERT_TRUE(history.IsReady());
+    history.SetTitle(L"http://b.example/", L"Page B");
+    frame.AddEntries(threeUrls);
+    BrowserFrame otherFrame;
+    otherFrame.AddEntries({L"http://b.example/", L"Page B"});
+    SeedTypedUrls(threeUrls);
+    RunAddressRecords([&](HWND records) {
+        ASSERT_EQ(L"Page B", Rows(records)[1].text);
+        ClickDeleteLink(records, 1);
+        EXPECT_EQ((Texts{L"http://a.example/", L"http://c.example/"}), RowTexts(records));
+        EXPECT_EQ((Texts{L"Page B"}), otherFrame.Entries()) << Describe(otherFrame.Entries());
+        EXPECT_EQ((Texts{L"http://a.example/", L"http://c.example/"}), frame.Entries())
+            << Describe(frame.Entries());
+        EXPECT_TRUE(StoreDeleted(L"http://b.example/"));
+        CloseDialog(records);
+    });
+}
+
+TEST_F(RecordDeletionTest, SearchRowIsDeletedByItsDisplayedText) {
+    std::wstring longest(259, L'q'); // as long as the host's record can be
+    AddSearchBox({L"alpha", L"beta", longest});
+    RunThroughLink(SearchLinkId, [&](HWND records) {
+        ClickDeleteLink(records, 2);
+        ClickDeleteLink(records, 0);
+        EXPECT_EQ((Texts{L"beta"}), RowTexts(records));
+        EXPECT_EQ((Texts{L"beta"}), searchBox->Records()) << Describe(searchBox->Records());
+        CloseDialog(records);
+    });
+}
+
+TEST_F(RecordDeletionTest, SearchBatchDeletionDeletesEveryTickedTextFromTheLast) {
+    AddSearchBox({L"alpha", L"beta", L"gamma"});
+    RunThroughLink(SearchLinkId, [&](HWND records) {
+        ClickTick(records, 0);
+        ClickTick(records, 2);
+        size_t first = searchBox->Commands().size();
+        ClickControl(records, DeleteButtonId);
+        EXPECT_EQ((Texts{L"beta"}), RowTexts(records));
+        const std::vector<SearchCommand>& commands = searchBox->Commands();
+        ASSERT_EQ(first + 2, commands.size());
+        EXPECT_EQ(L"gamma", commands[first].text);
+        EXPECT_EQ(L"alpha", commands[first + 1].text);
+        EXPECT_EQ((Texts{L"beta"}), searchBox->Records());
+        EXPECT_TRUE(frame.Resets().empty()) << "search deletions leave the address bar alone";
+        CloseDialog(records);
+    });
+}
+
+TEST_F(RecordDeletionTest, ColumnWidensByTheScrollBarOnceWhenTheBarGoes) {
+    Texts urls;
+    for (int i = 0; i < 20; i++)
+        urls.push_back(L"http://site" + std::to_wstring(i) + L".example/");
+    frame.AddEntries(urls);
+    RunAddressRecords([&](HWND records) {
+        HWND list = ListOf(records);
+        ASSERT_TRUE(RecordDeleteDialog::IsVerticalScrollBarVisible(list))
+            << "20 rows need the scroll bar";
+        auto width = [&] { return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0)); };
+        int initial = width();
+        int widenings = 0;
+        int last = width();
+        while (RowCount(records) > 0) {
+            bool barBefore = RecordDeleteDialog::IsVerticalScrollBarVisible(list);
+            ClickDeleteLink(records, 0);
+            bool barAfter = RecordDeleteDialog::IsVerticalScrollBarVisible(list);
+            if (width() != last) {
+                widenings++;
+                EXPECT_EQ(last + 18, width());
+                EXPECT_TRUE(barBefore && !barAfter) << "widened while the bar stayed";
+            }
+            last = width();
+        }
+        EXPECT_EQ(1, widenings);
+        // Back to the width of the client area the column was made for, before any row.
+        RECT client = {};
+        GetClientRect(list, &client);
+        EXPECT_EQ(initial + 18, last);
+        EXPECT_EQ(client.right, last);
+        CloseDialog(records);
+    });
+}
+
+TEST_F(RecordDeletionTest, ClosingWithRowsLeftKeepsTheLinkAndUnchecksTheBox) {
+    SeedTypedUrls(threeUrls);
+    BrowserFrame otherFrame;
+    otherFrame.AddEntries({L"http://elsewhere.example/"});
+    RunAddressRecords(
+        [&](HWND records) {
+            ClickDeleteLink(records, 0);
+            CloseDialog(records);
+        },
+        [&](HWND clean) {
+            EXPECT_TRUE(ControlVisible(clean, AddressLinkId));
+            EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(clean, AddressBarBoxId));
+            EXPECT_TRUE(DialogObject<CleanDialog>(clean)->AddressLinkUsed());
+            EXPECT_FALSE(DialogObject<CleanDialog>(clean)->SearchLinkUsed());
+            EXPECT_EQ(1u, otherFrame.Entries().size()) << "address bars are kept";
+        });
+}
+
+TEST_F(RecordDeletionTest, DeletingEveryAddressRecordHidesTheLinkAndEmptiesTheAddressBars) {
+    SeedTypedUrls({L"http://only.example/"});
+    BrowserFrame otherFrame;
+    otherFrame.AddEntries({L"http://elsewhere.example/"});
+    RunAddressRecords(
+        [&](HWND records) {
+            ClickDeleteLink(records, 0);
+            CloseDialog(records);
+        },
+        [&](HWND clean) {
+            EXPECT_FALSE(ControlVisible(clean, AddressLinkId));
+            EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(clean, AddressBarBoxId));
+            EXPECT_TRUE(otherFrame.Entries().empty()) << Describe(otherFrame.Entries());
+        });
+}
+
+TEST_F(RecordDeletionTest, DeletingEverySearchRecordHidesTheSearchLink) {
+    AddSearchBox({L"alpha", L"beta"});
+    RunThroughLink(
+        SearchLinkId,
+        [&](HWND records) {
+            ClickControl(records, SelectAllId);
+            ClickControl(records, DeleteButtonId);
+            CloseDialog(records);
+        },
+        [&](HWND clean) {
+            EXPECT_FALSE(ControlVisible(clean, SearchLinkId));
+            EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(clean, SearchRecordsBoxId));
+            EXPECT_TRUE(DialogObject<CleanDialog>(clean)->SearchLinkUsed());
+        });
+}
+
+} // namespace
