@@ -23,8 +23,15 @@
 
 namespace {
 
-const USHORT PingPort = 18765;
-const WCHAR TestPingHost[] = L"localhost:18765";
+// The build points the endpoint at "localhost:<port>" for the tests; 0 when it does not.
+USHORT ListenerPort() {
+    const WCHAR prefix[] = L"localhost:";
+    std::wstring host = VELA_PING_HOST;
+    if (host.compare(0, wcslen(prefix), prefix) != 0) return 0;
+    int port = _wtoi(host.c_str() + wcslen(prefix));
+    return port > 0 && port < 65536 ? static_cast<USHORT>(port) : 0;
+}
+const USHORT PingPort = ListenerPort();
 // Bounds for waiting on the ping thread; generous, since Wine may be slow to start a download.
 const DWORD RequestWaitMs = 20000;
 const DWORD ThreadWaitMs = 60000;
@@ -151,6 +158,13 @@ bool IsIdentityText(const std::string& text) {
     return true;
 }
 
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += "\n  " + line;
+    return text;
+}
+
 // The URL the module asked for, rebuilt from the request line the listener saw.
 std::wstring UrlOfRequest(const std::string& line) {
     size_t space = line.find(' ');
@@ -188,7 +202,7 @@ int VisibleProcessWindows() {
 class UsagePingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (std::wstring(VELA_PING_HOST) != TestPingHost)
+        if (!PingPort)
             GTEST_SKIP() << "built for the endpoint " << Narrow(VELA_PING_HOST)
                          << ", not the test listener";
         DeleteToolbarRegistryState();
@@ -221,7 +235,7 @@ TEST_F(UsagePingTest, SendsOneGetWithTheCountersTheIdentityAndTheTime) {
     Listen(listener);
     SentPing ping = Send(0, 0, 0);
     std::vector<std::string> lines = Receive(listener, ping, 1);
-    ASSERT_EQ(1u, lines.size()) << (lines.empty() ? "" : lines.back());
+    ASSERT_EQ(1u, lines.size()) << Joined(lines);
 
     std::string method;
     PingQuery query;
@@ -246,7 +260,7 @@ TEST_F(UsagePingTest, ReportsEachCounterAsGiven) {
     Receive(listener, first, 1);
     SentPing second = Send(0, 1, 0);
     std::vector<std::string> lines = Receive(listener, second, 2);
-    ASSERT_EQ(2u, lines.size());
+    ASSERT_EQ(2u, lines.size()) << Joined(lines);
 
     std::string method;
     PingQuery query;
@@ -269,7 +283,7 @@ TEST_F(UsagePingTest, JoinZeroSendsNothingAndStartsNoThread) {
     SentPing ping = Send(1, 1, 1);
     EXPECT_TRUE(ping.threads.empty()) << ping.threads.size() << " new thread(s)";
     WaitForThreadsToEnd(ping.threads, ThreadWaitMs);
-    EXPECT_EQ(0u, listener.ConnectionCount());
+    EXPECT_EQ(0u, listener.ConnectionCount()) << Joined(listener.RequestLines());
 }
 
 TEST_F(UsagePingTest, JoinOneSendsOnItsOwnThread) {
@@ -278,7 +292,8 @@ TEST_F(UsagePingTest, JoinOneSendsOnItsOwnThread) {
     Listen(listener);
     SentPing ping = Send(0, 0, 0);
     EXPECT_FALSE(ping.threads.empty()) << "no thread was started";
-    EXPECT_EQ(1u, Receive(listener, ping, 1).size());
+    std::vector<std::string> lines = Receive(listener, ping, 1);
+    EXPECT_EQ(1u, lines.size()) << Joined(lines);
 }
 
 TEST_F(UsagePingTest, SendsWhenTheSwitchKeyIsMissing) {
@@ -288,7 +303,8 @@ TEST_F(UsagePingTest, SendsWhenTheSwitchKeyIsMissing) {
     HttpListener listener(PingPort, HttpListener::Mode::Answer);
     Listen(listener);
     SentPing ping = Send(0, 0, 0);
-    EXPECT_EQ(1u, Receive(listener, ping, 1).size());
+    std::vector<std::string> lines = Receive(listener, ping, 1);
+    EXPECT_EQ(1u, lines.size()) << Joined(lines);
 }
 
 // The identity is read on the first ping of the process only: a client GUID changed in
@@ -317,7 +333,7 @@ TEST_F(UsagePingTest, TwoPingsCarryTheSameIdentity) {
     else
         SHDeleteValueW(HKEY_LOCAL_MACHINE, identityKey, L"Custom_ID2");
 
-    ASSERT_EQ(2u, lines.size());
+    ASSERT_EQ(2u, lines.size()) << Joined(lines);
     std::string method;
     PingQuery one, two;
     ASSERT_TRUE(ParseRequestLine(lines[0], &method, &one));
@@ -331,7 +347,7 @@ TEST_F(UsagePingTest, DeletesTheCachedAnswerFile) {
     Listen(listener);
     SentPing ping = Send(0, 0, 0);
     std::vector<std::string> lines = Receive(listener, ping, 1);
-    ASSERT_EQ(1u, lines.size());
+    ASSERT_EQ(1u, lines.size()) << Joined(lines);
     // The thread has ended: the cache entry of the request still names its file, which the
     // thread has deleted.
     std::wstring file = CacheFileOf(UrlOfRequest(lines[0]));
@@ -366,7 +382,7 @@ TEST_F(UsagePingTest, RefusedConnectionLeavesNoThreadNoFileAndNoMessage) {
         Listen(answering);
         SentPing learn = Send(0, 0, 0);
         std::vector<std::string> lines = Receive(answering, learn, 1);
-        ASSERT_EQ(1u, lines.size());
+        ASSERT_EQ(1u, lines.size()) << Joined(lines);
         std::string method;
         PingQuery query;
         ASSERT_TRUE(ParseRequestLine(lines[0], &method, &query));
@@ -485,7 +501,7 @@ TEST_F(CleanDialogPingTest, ClosingWithoutLinksAndAutomaticCleanOffSendsZeros) {
     Listen(listener);
     SentPing ping = CloseDialog([](HWND dialog) { PressButton(dialog, IDCANCEL); });
     std::vector<std::string> lines = Receive(listener, ping, 1);
-    ASSERT_EQ(1u, lines.size());
+    ASSERT_EQ(1u, lines.size()) << Joined(lines);
     PingQuery query = QueryOf(lines[0]);
     EXPECT_EQ("/pingd", query.path);
     EXPECT_EQ("tb_clean", query.Value("srctype"));
@@ -504,7 +520,7 @@ TEST_F(CleanDialogPingTest, AutomaticCleanOnGivesCkOne) {
     Listen(listener);
     SentPing ping = CloseDialog([](HWND) {});
     std::vector<std::string> lines = Receive(listener, ping, 1);
-    ASSERT_EQ(1u, lines.size());
+    ASSERT_EQ(1u, lines.size()) << Joined(lines);
     EXPECT_EQ("1", QueryOf(lines[0]).Value("ck")) << lines[0];
 }
 
@@ -519,7 +535,7 @@ TEST_F(CleanDialogPingTest, EachLinkCountsForItsOwnDialogOnly) {
     Receive(listener, search, 2);
     SentPing neither = CloseDialog([](HWND) {});
     std::vector<std::string> lines = Receive(listener, neither, 3);
-    ASSERT_EQ(3u, lines.size());
+    ASSERT_EQ(3u, lines.size()) << Joined(lines);
 
     PingQuery first = QueryOf(lines[0]);
     EXPECT_EQ("1", first.Value("adcl")) << lines[0];
@@ -538,7 +554,7 @@ TEST_F(CleanDialogPingTest, JoinZeroClosesWithoutAPing) {
     Listen(listener);
     SentPing ping = CloseDialog([](HWND) {});
     EXPECT_TRUE(ping.threads.empty()) << ping.threads.size() << " thread(s) left running";
-    EXPECT_EQ(0u, listener.ConnectionCount());
+    EXPECT_EQ(0u, listener.ConnectionCount()) << Joined(listener.RequestLines());
 }
 
 TEST_F(UsagePingTest, DownloadToCacheReportsTheCacheFile) {
@@ -591,7 +607,7 @@ TEST_F(UsagePingTest, HostThatUnloadsTheModuleDuringAPingExitsCleanly) {
     EXPECT_EQ(0u, exitCode) << "0x" << std::hex << exitCode
                             << "; see the exit codes in tests/programs/PingUnloadHost.cpp";
     std::vector<std::string> lines = listener.RequestLines();
-    ASSERT_EQ(1u, lines.size());
+    ASSERT_EQ(1u, lines.size()) << Joined(lines);
     EXPECT_EQ(0u, lines[0].find("GET /pingd?srctype=tb_clean&cin=")) << lines[0];
     urls_.push_back(UrlOfRequest(lines[0]));
 }
