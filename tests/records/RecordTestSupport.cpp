@@ -5,7 +5,6 @@
 
 #include "TestSupport.h"
 #include "cleaners/TypedUrlStore.h"
-#include "env/ToolbarLocations.h"
 #include "testbed/DialogSteps.h"
 #include "testbed/SolidIcons.h"
 
@@ -53,9 +52,7 @@ bool Contains(const std::vector<std::wstring>& texts, const std::wstring& text) 
 
 void RecordDialogTest::SetUp() {
     DeleteToolbarRegistryState();
-    // Every clean dialog that closes sends the usage ping on a thread of its own; its handles
-    // would be counted by the suites that look for leaks, so these suites turn it off.
-    WriteToolbarDword(L"iebar", L"join", 0);
+    TurnUsagePingOff();
     DeleteTypedUrls();
     site->SetBrowser(browser.Get());
     site->SetToolbarWindow(toolbar.Window());
