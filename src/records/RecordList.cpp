@@ -108,7 +108,14 @@ BOOL LookupPageTitle(const WCHAR* url, WCHAR* buffer, int capacity) {
 BOOL RecordDeleteDialog::BuildSiteIconList() {
     HWND addressBar = OwnerAddressBar();
     if (!IsWindow(addressBar)) return 0;
-    siteIcons_.Reset();
+    if (siteIcons_) {
+        // The list view may still show the old list; it must not keep a destroyed one.
+        if (SendMessageW(listView_, LVM_GETIMAGELIST, LVSIL_SMALL, 0) ==
+            reinterpret_cast<LRESULT>(siteIcons_.Get()))
+            SendMessageW(listView_, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
+        siteIcons_.Reset();
+        defaultIconIndex_ = -1;
+    }
 
     auto boxImages =
         reinterpret_cast<HIMAGELIST>(SendMessageW(addressBar, CBEM_GETIMAGELIST, 0, 0));

@@ -168,6 +168,24 @@ TEST_F(RecordListTest, AddressBarWithoutImagesGivesRowsWithoutSiteIconList) {
     });
 }
 
+TEST_F(RecordListTest, WithoutDefaultShortcutIconRowsKeepTheirPlaceWithoutImage) {
+    shortcutIcon.reset(); // the fixture's setting goes first, so the original value comes back
+    shortcutIcon = std::make_unique<ShortcutIconSetting>(nullptr);
+    ASSERT_TRUE(shortcutIcon->Applied());
+    AddressBarImages images(frame.AddressBar(), {Blue, Green});
+    AddImageEntries(frame.AddressBar(), {{L"http://one.example/", 1}, {L"http://two.example/", 0}});
+
+    RunAddressRecords([&](HWND records) {
+        std::vector<Row> rows = Rows(records);
+        ASSERT_EQ(2u, rows.size());
+        EXPECT_EQ(-1, Records(records)->DefaultIconIndex());
+        EXPECT_EQ(2, ImageList_GetImageCount(Records(records)->SiteIconList()));
+        EXPECT_EQ(1, rows[0].image);
+        EXPECT_EQ(-1, rows[1].image);
+        CloseDialog(records);
+    });
+}
+
 TEST_F(RecordListTest, SearchRecordsAreListedInTheBoxOrderWithoutUrls) {
     AddSearchBox({L"first query", L"第二个", L"third"});
 
