@@ -216,7 +216,7 @@ protected:
     // Starts the listener, or fails the test.
     void Listen(HttpListener& listener) { ASSERT_TRUE(listener.Start()) << "port " << PingPort; }
 
-    // Waits for count requests and for the ping threads to end; then the one request line.
+    // Waits for count requests and for the ping threads to end; then every request line.
     std::vector<std::string> Receive(HttpListener& listener, const SentPing& ping, size_t count) {
         EXPECT_TRUE(listener.WaitForRequests(count, RequestWaitMs))
             << "requests received: " << listener.RequestCount();
