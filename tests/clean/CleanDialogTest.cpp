@@ -66,7 +66,6 @@ class CleanDialogTest : public testing::Test {
 protected:
     void SetUp() override {
         DeleteToolbarRegistryState();
-        TurnUsagePingOff();
         site_ = HostSite::Make();
         browser_ = TestBrowser::Make(frame_.Get());
         site_->SetBrowser(browser_.Get());

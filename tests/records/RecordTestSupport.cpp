@@ -52,7 +52,6 @@ bool Contains(const std::vector<std::wstring>& texts, const std::wstring& text) 
 
 void RecordDialogTest::SetUp() {
     DeleteToolbarRegistryState();
-    TurnUsagePingOff();
     DeleteTypedUrls();
     site->SetBrowser(browser.Get());
     site->SetToolbarWindow(toolbar.Window());
