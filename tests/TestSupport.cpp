@@ -2,10 +2,16 @@
 
 #include <shlwapi.h>
 
+#include "env/ToolbarLocations.h"
+
 void DeleteToolbarRegistryState() {
     SHDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\Corvane");
     SHDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\AppDataLow\\Corvane");
     SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane");
+}
+
+void TurnUsagePingOff() {
+    WriteToolbarDword(L"iebar", L"join", 0);
 }
 
 std::wstring BinPath(const wchar_t* fileName) {

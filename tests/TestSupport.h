@@ -30,6 +30,12 @@ inline WinVersion RunningWinVersion() {
 // fixtures call this before and after each test so every test starts from a clean hive.
 void DeleteToolbarRegistryState();
 
+// Sets "join" = 0. Each clean dialog that closes sends the usage ping, and the download leaves
+// a worker thread of Wine's thread pool alive for some seconds after it; suites that are not
+// about the ping call this after DeleteToolbarRegistryState so that the suites counting the
+// process's handles and threads find it quiet.
+void TurnUsagePingOff();
+
 // Full path of a file next to the running test program (the DLL, helper programs).
 std::wstring BinPath(const wchar_t* fileName);
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "clean/CleanSettings.h"
+#include "clean/UsagePing.h"
 #include "cleaners/AddressBars.h"
 #include "cleaners/SearchBox.h"
 #include "cleaners/TypedUrlStore.h"
@@ -215,6 +216,7 @@ LRESULT CleanDialog::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
     handled = FALSE;
     DetachLinkLabels(window, LinkIds, 2);
     SaveSelection(window);
+    SendUsagePing(GetAutoClean(), addressLinkUsed_, searchLinkUsed_);
     return 0;
 }
 

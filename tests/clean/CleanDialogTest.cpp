@@ -66,6 +66,7 @@ class CleanDialogTest : public testing::Test {
 protected:
     void SetUp() override {
         DeleteToolbarRegistryState();
+        TurnUsagePingOff();
         site_ = HostSite::Make();
         browser_ = TestBrowser::Make(frame_.Get());
         site_->SetBrowser(browser_.Get());

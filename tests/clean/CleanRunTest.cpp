@@ -81,6 +81,7 @@ class CleanRunTest : public testing::Test {
 protected:
     void SetUp() override {
         DeleteToolbarRegistryState();
+        TurnUsagePingOff();
         SHDeleteKeyW(HKEY_CURRENT_USER, TypedUrls);
         ClearUrlCache();
         ASSERT_TRUE(SeedCacheEntry(L"http://one.example/page.html"));

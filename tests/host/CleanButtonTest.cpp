@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "TestSupport.h"
 #include "host/CleanButton.h"
 #include "host/ComError.h"
 #include "host/HostTestSupport.h"
@@ -30,6 +31,7 @@ class CleanButtonTest : public HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
+        TurnUsagePingOff();
         site->SetToolbarWindow(toolbar.Window());
         site->SetCurrentUser(7321);
     }

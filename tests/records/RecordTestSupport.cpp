@@ -52,6 +52,7 @@ bool Contains(const std::vector<std::wstring>& texts, const std::wstring& text) 
 
 void RecordDialogTest::SetUp() {
     DeleteToolbarRegistryState();
+    TurnUsagePingOff();
     DeleteTypedUrls();
     site->SetBrowser(browser.Get());
     site->SetToolbarWindow(toolbar.Window());

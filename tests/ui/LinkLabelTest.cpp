@@ -127,6 +127,7 @@ class LinkLabels : public testing::Test {
 protected:
     void SetUp() override {
         DeleteToolbarRegistryState();
+        TurnUsagePingOff();
         WNDCLASSW runnerClass = {};
         runnerClass.lpfnWndProc = RunnerProc;
         runnerClass.hInstance = GetModuleHandleW(nullptr);

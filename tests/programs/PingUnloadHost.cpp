@@ -1,0 +1,58 @@
+// A host that loads the built VelaClear.dll, opens and closes one clean dialog through the
+// button and unloads the module at once, while the usage ping of that dialog still waits for
+// a slow endpoint. The ping thread must keep the module mapped until it has left its code and
+// then give it back; a thread left running in unmapped code would end this process with an
+// access violation. Exit code 0 when every step behaved.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include "host/ButtonHost.h"
+#include "testbed/HostInfo.h"
+#include "testbed/HostSite.h"
+#include "testbed/ModalScript.h"
+
+namespace {
+
+using OnButtonMessageProc = LONG(WINAPI*)(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM);
+
+const wchar_t CleanCaption[] = L"清理上网痕迹";
+const DWORD UnloadWaitMs = 60000;
+
+int Run() {
+    WCHAR path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    PathRemoveFileSpecW(path);
+    PathAppendW(path, L"VelaClear.dll");
+    HMODULE module = LoadLibraryW(path);
+    if (!module) return 10;
+    auto onButtonMessage = reinterpret_cast<OnButtonMessageProc>(
+        reinterpret_cast<void*>(GetProcAddress(module, "OnButtonMessage")));
+    if (!onButtonMessage) return 11;
+
+    {
+        ComPtr<HostSite> site = HostSite::Make();
+        HostInfo info(L"Clear", 300);
+        const LONG id = 9;
+        ModalScript driver(CleanCaption, [](HWND dialog) { PressButton(dialog, IDCANCEL); });
+        if (onButtonMessage(info.Get(), id, ButtonCreate, site->AsWParam(), 0) != 1) return 12;
+        // Returns when the dialog has closed, which starts the ping.
+        if (onButtonMessage(info.Get(), id, ButtonPressed, 0, 0) != 1) return 13;
+        if (!driver.Finish()) return 14;
+        if (onButtonMessage(info.Get(), id, ButtonDestroy, 0, 0) != 1) return 15;
+    }
+    if (!FreeLibrary(module)) return 16;
+    // The endpoint has not answered yet: the ping thread's reference keeps the module loaded.
+    if (!GetModuleHandleW(L"VelaClear.dll")) return 17;
+    // Once the answer has come, the thread gives the module back on its way out.
+    for (DWORD waited = 0; GetModuleHandleW(L"VelaClear.dll"); waited += 20) {
+        if (waited >= UnloadWaitMs) return 18;
+        Sleep(20);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main() {
+    return Run();
+}
