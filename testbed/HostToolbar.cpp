@@ -24,16 +24,22 @@ void RegisterFrameClass() {
 
 } // namespace
 
-HostToolbar::HostToolbar(std::initializer_list<WORD> commandIds) {
+HostToolbar::HostToolbar(std::initializer_list<WORD> commandIds, HWND parent) {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     RegisterFrameClass();
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    frame_ = CreateWindowExW(0, FrameClass, L"Host frame", WS_OVERLAPPEDWINDOW, 100, 100, 640, 480,
-                             nullptr, nullptr, instance, nullptr);
+    DWORD placement = CCS_TOP;
+    if (parent) {
+        placement = CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER;
+    } else {
+        frame_ = CreateWindowExW(0, FrameClass, L"Host frame", WS_OVERLAPPEDWINDOW, 100, 100, 640,
+                                 480, nullptr, nullptr, instance, nullptr);
+        parent = frame_;
+    }
     toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
-                               WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | CCS_TOP, 0, 0, 0, 0, frame_,
+                               WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | placement, 0, 0, 0, 0, parent,
                                nullptr, instance, nullptr);
     if (!toolbar_) return;
 
@@ -56,12 +62,15 @@ HostToolbar::HostToolbar(std::initializer_list<WORD> commandIds) {
     SetPropW(toolbar_, ToolbarProp, this);
     previousProc_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(toolbar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ToolbarProc)));
-    ShowWindow(frame_, SW_SHOWNOACTIVATE);
+    if (frame_) ShowWindow(frame_, SW_SHOWNOACTIVATE);
 }
 
 HostToolbar::~HostToolbar() {
     Unhook();
-    if (frame_) DestroyWindow(frame_);
+    if (frame_)
+        DestroyWindow(frame_);
+    else if (toolbar_ && IsWindow(toolbar_))
+        DestroyWindow(toolbar_);
 }
 
 void HostToolbar::Unhook() {
@@ -86,6 +95,18 @@ LRESULT CALLBACK HostToolbar::ToolbarProc(HWND window, UINT message, WPARAM wpar
 
 void HostToolbar::HideButton(WORD commandId, BOOL hidden) {
     SendMessageW(toolbar_, TB_HIDEBUTTON, commandId, MAKELPARAM(hidden ? TRUE : FALSE, 0));
+}
+
+void HostToolbar::SetButtonText(WORD commandId, const WCHAR* text) {
+    TBBUTTONINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.dwMask = TBIF_TEXT | TBIF_STYLE;
+    info.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE; // as wide as its text
+    info.pszText = const_cast<WCHAR*>(text);
+    SendMessageW(toolbar_, TB_SETBUTTONINFOW, commandId, reinterpret_cast<LPARAM>(&info));
+    // Text-only buttons: no room kept for images above the text.
+    SendMessageW(toolbar_, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
+    SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
 }
 
 RECT HostToolbar::ButtonRect(WORD commandId) const {

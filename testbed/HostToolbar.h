@@ -1,5 +1,6 @@
 // The host toolbar as the module sees it: a real common-controls toolbar ("ToolbarWindow32")
-// in a visible top-level frame, with buttons of chosen command ids. It answers the toolbar's
+// in a visible top-level frame of its own, or in a window the host gives, with buttons of
+// chosen command ids. It answers the toolbar's
 // private message 0x4C8 (wParam 0x00B20000) with non-zero exactly when lParam is its current
 // user, and counts those messages.
 #pragma once
@@ -10,7 +11,9 @@
 
 class HostToolbar {
 public:
-    explicit HostToolbar(std::initializer_list<WORD> commandIds);
+    // Without a parent the toolbar gets a frame of its own; with one it is a child of that
+    // window, which then receives its WM_COMMAND notifications, and the owner places it.
+    explicit HostToolbar(std::initializer_list<WORD> commandIds, HWND parent = nullptr);
     ~HostToolbar();
     HostToolbar(const HostToolbar&) = delete;
     HostToolbar& operator=(const HostToolbar&) = delete;
@@ -25,6 +28,7 @@ public:
     int UserQueryCount() const { return static_cast<int>(userQueries_.size()); }
 
     void HideButton(WORD commandId, BOOL hidden);
+    void SetButtonText(WORD commandId, const WCHAR* text);
     // The button's rectangle in the toolbar's client coordinates (TB_GETRECT).
     RECT ButtonRect(WORD commandId) const;
     // Moves the frame's top-left corner to a screen position.

@@ -1,0 +1,82 @@
+// VelaHost: the reference host of VelaClear.dll.
+//
+//   VelaHost.exe                    the host alone, with whatever traces the machine has
+//   VelaHost.exe --demo-traces      seeds demo traces first (a demo machine, not a user's)
+//   VelaHost.exe --tour FOLDER      seeds, walks through every dialog without a person, saves
+//                                   pictures into FOLDER and prints the traces before and after
+#include <windows.h>
+#include <shlwapi.h>
+#include <cstdio>
+#include <memory>
+
+#include "testbed/AddressBarImages.h"
+#include "testbed/UrlHistoryStandIn.h"
+#include "tools/VelaHost/DemoTour.h"
+#include "tools/VelaHost/DemoTraces.h"
+#include "tools/VelaHost/ReferenceHost.h"
+
+namespace {
+
+std::wstring ModuleBesideHost() {
+    WCHAR path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    PathRemoveFileSpecW(path);
+    PathAppendW(path, L"VelaClear.dll");
+    return path;
+}
+
+int Fail(const char* what) {
+    fprintf(stderr, "VelaHost: %s\n", what);
+    return 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    bool seed = false;
+    const wchar_t* tourFolder = nullptr;
+    for (int i = 1; i < argc; i++) {
+        if (lstrcmpW(argv[i], L"--demo-traces") == 0) {
+            seed = true;
+        } else if (lstrcmpW(argv[i], L"--tour") == 0 && i + 1 < argc) {
+            seed = true;
+            tourFolder = argv[++i];
+        } else {
+            return Fail("usage: VelaHost [--demo-traces] [--tour FOLDER]");
+        }
+    }
+
+    OleInitialize(nullptr);
+    int result = 0;
+    {
+        // The browser's URL history, which the demo machine lacks, is the testbed's.
+        std::unique_ptr<UrlHistoryStandIn> history;
+        if (seed) {
+            history.reset(new UrlHistoryStandIn());
+            if (!history->IsReady()) return Fail("the URL history stand-in is not available");
+        }
+        ReferenceHost host(seed ? DemoSearchRecords() : std::vector<std::wstring>());
+        std::unique_ptr<AddressBarImages> addressBarImages;
+        if (seed && !SeedDemoTraces(host, *history, &addressBarImages))
+            return Fail("seeding the demo traces failed");
+
+        std::wstring error;
+        if (!host.Start(ModuleBesideHost().c_str(), &error)) {
+            fwprintf(stderr, L"VelaHost: %ls\n", error.c_str());
+            return 1;
+        }
+        if (!tourFolder) return host.Run();
+
+        TraceCounts before = CountTraces(host, *history);
+        DemoTour tour(host, *history, tourFolder);
+        tour.Start();
+        host.Run();
+        if (!tour.Finish()) {
+            fprintf(stderr, "VelaHost: tour failed: %s\n", tour.Failure().c_str());
+            result = 1;
+        }
+        PrintTraceTable(before, tour.After());
+    }
+    OleUninitialize();
+    return result;
+}
