@@ -69,6 +69,7 @@ bool DemoTour::Step(bool ok, const char* what) {
 }
 
 bool DemoTour::Picture(HWND window, const WCHAR* name) {
+    if (folder_.empty()) return true;
     Sleep(PaintWaitMs);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Sleep(PaintWaitMs / 2);
@@ -122,8 +123,10 @@ void DemoTour::Walk() {
     HWND progress = WaitForDialog(ProgressCaption, DialogWaitMs);
     if (!Step(progress != nullptr, "cleaning showed no progress dialog")) return;
     // The clean takes a moment per category; the picture is taken while it runs.
-    Sleep(PaintWaitMs / 2);
-    SaveWindowPicture(progress, (folder_ + L"\\progress-dialog.bmp").c_str());
+    if (!folder_.empty()) {
+        Sleep(PaintWaitMs / 2);
+        SaveWindowPicture(progress, (folder_ + L"\\progress-dialog.bmp").c_str());
+    }
     if (!Step(WaitForWindowGone(progress, CleanWaitMs), "the clean did not finish")) return;
 
     after_ = CountTraces(host_, history_);

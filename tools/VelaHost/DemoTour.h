@@ -13,7 +13,8 @@
 
 class DemoTour {
 public:
-    // Pictures go to folder as BMP files; counts after the clean are taken with history.
+    // Pictures go to folder as BMP files, none when it is empty; the counts after the clean
+    // are taken with history.
     DemoTour(ReferenceHost& host, const UrlHistoryStandIn& history, const std::wstring& folder);
     ~DemoTour();
     DemoTour(const DemoTour&) = delete;

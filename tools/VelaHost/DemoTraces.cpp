@@ -164,6 +164,12 @@ TraceCounts CountTraces(ReferenceHost& host, const UrlHistoryStandIn& history) {
     return counts;
 }
 
+bool IsEmpty(const TraceCounts& c) {
+    return c.typedUrls + c.addressBar + c.history + c.visitHistory + c.formData + c.searchRecords +
+               c.passwords + c.tempFiles + c.cookies ==
+           0;
+}
+
 void PrintTraceTable(const TraceCounts& before, const TraceCounts& after) {
     struct Row {
         const char* store;

@@ -34,5 +34,6 @@ std::vector<std::wstring> DemoSearchRecords();
 bool SeedDemoTraces(ReferenceHost& host, UrlHistoryStandIn& history,
                     std::unique_ptr<AddressBarImages>* images);
 TraceCounts CountTraces(ReferenceHost& host, const UrlHistoryStandIn& history);
+bool IsEmpty(const TraceCounts& counts);
 // A table of every store, before and after, on standard output.
 void PrintTraceTable(const TraceCounts& before, const TraceCounts& after);

@@ -28,10 +28,10 @@ ReferenceHost::ReferenceHost(const std::vector<std::wstring>& searchRecords)
 
     HWND frame = browserFrame_.Window();
     SetWindowTextW(frame, L"Vela reference host");
-    page_ = CreateWindowExW(0, L"Static",
-                            L"VelaClear reference host: press \"Clear\" on the toolbar above.",
-                            WS_CHILD | WS_VISIBLE | SS_CENTER, 0, 0, 0, 0, frame, nullptr,
-                            GetModuleHandleW(nullptr), nullptr);
+    page_ = CreateWindowExW(
+        0, L"Static", L"\n\n\nVelaClear reference host: press \"Clear\" on the toolbar above.",
+        WS_CHILD | WS_VISIBLE | SS_CENTER, 0, 0, 0, 0, frame, nullptr, GetModuleHandleW(nullptr),
+        nullptr);
     SendMessageW(page_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
                  FALSE);
     // The toolbar's notifications reach the frame; the host answers them here.
@@ -108,7 +108,7 @@ void ReferenceHost::Layout() {
     MoveWindow(searchBox_.Container(), button.right + 16, 3, SearchBoxWidth, ToolbarHeight - 6,
                TRUE);
     MoveWindow(searchBox_.Edit(), 0, 0, SearchBoxWidth, ToolbarHeight - 6, TRUE);
-    int pageTop = AddressBarHeight + ToolbarHeight + 40;
+    int pageTop = AddressBarHeight + ToolbarHeight;
     MoveWindow(page_, 0, pageTop, width, client.bottom - pageTop, TRUE);
 }
 
@@ -125,6 +125,13 @@ LRESULT CALLBACK ReferenceHost::FrameProc(HWND window, UINT message, WPARAM wpar
         break;
     case WM_SIZE:
         host->Layout();
+        break;
+    case WM_CTLCOLORSTATIC:
+        // The page is white, as an empty browser page is.
+        if (reinterpret_cast<HWND>(lparam) == host->page_) {
+            SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_WINDOW));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+        }
         break;
     case WM_DESTROY:
         PostQuitMessage(0);

@@ -3,7 +3,9 @@
 //   VelaHost.exe                    the host alone, with whatever traces the machine has
 //   VelaHost.exe --demo-traces      seeds demo traces first (a demo machine, not a user's)
 //   VelaHost.exe --tour FOLDER      seeds, walks through every dialog without a person, saves
-//                                   pictures into FOLDER and prints the traces before and after
+//                                   pictures into FOLDER and prints the traces before and after;
+//                                   exits non-zero when a step failed or a trace was left
+//   VelaHost.exe --tour -           the same tour without pictures (a display without a screen)
 #include <windows.h>
 #include <shlwapi.h>
 #include <cstdio>
@@ -68,14 +70,18 @@ int wmain(int argc, wchar_t** argv) {
         if (!tourFolder) return host.Run();
 
         TraceCounts before = CountTraces(host, *history);
-        DemoTour tour(host, *history, tourFolder);
+        DemoTour tour(host, *history, lstrcmpW(tourFolder, L"-") ? tourFolder : L"");
         tour.Start();
         host.Run();
         if (!tour.Finish()) {
             fprintf(stderr, "VelaHost: tour failed: %s\n", tour.Failure().c_str());
             result = 1;
         }
-        PrintTraceTable(before, tour.After());
+        if (result == 0) PrintTraceTable(before, tour.After());
+        if (result == 0 && !IsEmpty(tour.After())) {
+            fprintf(stderr, "VelaHost: the clean left traces behind\n");
+            result = 2;
+        }
     }
     OleUninitialize();
     return result;
