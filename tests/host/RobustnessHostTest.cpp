@@ -13,7 +13,7 @@
 
 namespace {
 
-const DWORD HostTimeoutMs = 240000;
+const DWORD HostTimeoutMs = 180000;
 
 struct HostRun {
     bool started = false;

@@ -3,7 +3,9 @@
 // would over a long session: random ids, message codes (defined and undefined), host records
 // (valid ones, none, and blocks too short that end at a reserved page) and sites (none, and
 // testbed sites of several kinds). Every clean dialog that opens is ended at once by a watcher
-// thread, sometimes after it has opened the record dialog from one of its links.
+// thread, sometimes after it has opened the record dialog from one of its links, and sometimes
+// after a few more random calls made from inside the dialog's modal loop, as a toolbar that
+// handles its own events meanwhile would make them (they may press, or end, that same button).
 //
 // Usage: RobustnessHost.exe [seed [calls]]. The seed is printed first, so a failing run can be
 // replayed with it. Exit code 0 when the run ended with no crash, every refused call answered
@@ -24,6 +26,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "env/ToolbarLocations.h"
@@ -65,6 +68,10 @@ const int AddressLinkId = 1189;
 const int SearchLinkId = 1190;
 const DWORD DialogRetryMs = 1000;
 const long MaxReportedResults = 10;
+// Asks the host window for nested calls (wparam: how many).
+const UINT NestedCallsMessage = WM_APP + 1;
+const unsigned NestedPercent = 30;
+const unsigned MaxNestedCalls = 6;
 
 // Straight to the standard output handle: nothing buffered is lost when the process dies.
 void Report(const char* format, ...) {
@@ -128,8 +135,9 @@ std::vector<HWND> ThreadDialogs(DWORD threadId) {
 
 // Plays the user in front of every dialog the host thread shows. An enabled dialog is ended
 // with the Cancel command or a close; some clean dialogs first get one of their visible record
-// links clicked, so the record dialog opens over them and is ended in its turn. Everything
-// goes by posted messages, which the dialogs' modal loops dispatch on the host thread.
+// links clicked, so the record dialog opens over them and is ended in its turn, and some get
+// nested host calls asked for first. Everything goes by posted messages, which the dialogs'
+// modal loops dispatch on the host thread in the order they were posted.
 class DialogWatcher {
 public:
     DialogWatcher(DWORD hostThread, unsigned seed)
@@ -143,6 +151,8 @@ public:
         if (thread_.joinable()) thread_.join();
     }
     void SetLinkPercent(int percent) { linkPercent_ = percent; }
+    // Some clean dialogs get a request for nested calls posted to this window first.
+    void SetNestedCallsWindow(HWND window) { nestedCallsWindow_ = window; }
     long CleanDialogs() const { return cleanDialogs_; }
     long RecordDialogs() const { return recordDialogs_; }
 
@@ -189,6 +199,9 @@ private:
             if (seen.sawDisabled || now - seen.tick >= DialogRetryMs) End(dialog, seen, now);
             return;
         }
+        if (first && WindowText(dialog) == CleanCaption && nestedCallsWindow_ &&
+            random_() % 100 < NestedPercent)
+            PostMessageW(nestedCallsWindow_, NestedCallsMessage, 1 + random_() % MaxNestedCalls, 0);
         if (first && WindowText(dialog) == CleanCaption &&
             static_cast<int>(random_() % 100) < linkPercent_) {
             std::vector<int> links;
@@ -220,6 +233,7 @@ private:
     std::mt19937 random_;
     std::atomic<bool> stop_{false};
     std::atomic<int> linkPercent_{25};
+    std::atomic<HWND> nestedCallsWindow_{nullptr};
     unsigned linkTurn_ = 0;
     std::atomic<long> cleanDialogs_{0};
     std::atomic<long> recordDialogs_{0};
@@ -263,7 +277,7 @@ const MessageChoice Messages[] = {
 class RandomHost {
 public:
     RandomHost(OnButtonMessageProc onButtonMessage, unsigned seed)
-        : onButtonMessage_(onButtonMessage), random_(seed) {
+        : onButtonMessage_(onButtonMessage), mainRandom_(seed), nestedRandom_(~seed) {
         for (const MessageChoice& choice : Messages)
             totalWeight_ += choice.weight;
     }
@@ -281,10 +295,11 @@ public:
         g_call.msg = msg;
         g_call.wparam = wparam;
         g_call.lparam = lparam;
-        LONG result = onButtonMessage_(info.info, id, msg, wparam, lparam);
+        // An accepted call makes or ends the button before anything else; a nested call from
+        // inside this one (while its dialog is open) may change that again, and then counts.
         bool accepted = info.valid && id != 0;
-        if (accepted && msg != ButtonDestroy) created_[id] = true;
-        if (accepted && msg == ButtonDestroy) created_[id] = false;
+        if (accepted) created_[id] = msg != ButtonDestroy;
+        LONG result = onButtonMessage_(info.info, id, msg, wparam, lparam);
         // A refused record or id gets 0 whatever the message; a destroy that is accepted gets 1.
         // Other results are the button's own answers, which this run does not judge.
         LONG expected = 0;
@@ -311,6 +326,25 @@ public:
         return Send(info, id, msg, wparam, lparam);
     }
 
+    // Random calls made from inside a modal loop of the module, as a toolbar that reacts to
+    // its own events while the clean dialog is open would make them.
+    bool SendNested(int count) {
+        const CurrentCall outer = g_call;
+        std::mt19937* outerRandom = std::exchange(random_, &nestedRandom_);
+        g_call.phase = "nested";
+        bool good = true;
+        for (int i = 0; i < count; i++) {
+            g_call.index = nestedCalls_++;
+            good = SendRandom() && good;
+        }
+        random_ = outerRandom;
+        g_call = outer;
+        if (!good) nestedFailures_++;
+        return good;
+    }
+    long NestedCalls() const { return nestedCalls_; }
+    long NestedFailures() const { return nestedFailures_; }
+
     // Every possible id gets message 21 with a valid record.
     bool DestroyAll(const InfoChoice& info) {
         bool good = true;
@@ -325,7 +359,7 @@ public:
     }
 
 private:
-    unsigned Pick(unsigned range) { return random_() % range; }
+    unsigned Pick(unsigned range) { return (*random_)() % range; }
 
     LONG PickMessage() {
         int roll = static_cast<int>(Pick(totalWeight_));
@@ -364,19 +398,47 @@ private:
         case 1:
             return 1;
         default:
-            return static_cast<LPARAM>(random_());
+            return static_cast<LPARAM>((*random_)());
         }
     }
 
     OnButtonMessageProc onButtonMessage_;
-    std::mt19937 random_;
+    // Nested calls draw from a generator of their own, so that the main sequence of a seed
+    // stays the same however the watcher's timing places them.
+    std::mt19937 mainRandom_;
+    std::mt19937 nestedRandom_;
+    std::mt19937* random_ = &mainRandom_;
     int totalWeight_ = 0;
     std::vector<InfoChoice> infos_;
     std::vector<HostSite*> sites_;
     std::vector<const NMTOOLBARW*> notifications_;
     bool created_[MaxButtonId + 1] = {};
     long wrongResults_ = 0;
+    long nestedCalls_ = 0;
+    long nestedFailures_ = 0;
 };
+
+LRESULT CALLBACK NestedCallsProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == NestedCallsMessage) {
+        if (auto* host = reinterpret_cast<RandomHost*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
+            host->SendNested(static_cast<int>(wparam));
+        return 0;
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// A message-only window of the host thread that makes nested calls when asked.
+HWND CreateNestedCallsWindow(RandomHost* host) {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = NestedCallsProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"VelaRobustnessHost";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, nullptr, 0, 0, 0, 0, 0,
+                                  HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
+    if (window) SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(host));
+    return window;
+}
 
 NMTOOLBARW DropDownNotification(const HostToolbar& toolbar, WORD commandId) {
     NMTOOLBARW notification = {};
@@ -569,7 +631,10 @@ int Run(unsigned seed, long calls) {
         // References are compared with the very start: with every button gone, the module holds
         // none, warm-up or not.
         const Counts initial = takeCounts();
+        UniqueWindow nestedCalls(CreateNestedCallsWindow(&host));
+        if (!nestedCalls) return TestbedNotBuilt;
         DialogWatcher watcher(GetCurrentThreadId(), seed ^ 0x9E3779B9u);
+        watcher.SetNestedCallsWindow(nestedCalls.Get());
 
         // Warm-up: every site through every defined message, the record dialog opened from
         // both links, then random calls; first use creates what lives for the process.
@@ -615,8 +680,9 @@ int Run(unsigned seed, long calls) {
         watcher.Stop();
 
         long runDialogs = watcher.CleanDialogs() - warmUpDialogs;
-        Report("clean dialogs: %ld in the warm-up, %ld in the run; record dialogs: %ld\n",
-               warmUpDialogs, runDialogs, watcher.RecordDialogs());
+        Report("clean dialogs: %ld in the warm-up, %ld in the run; record dialogs: %ld; "
+               "nested calls: %ld\n",
+               warmUpDialogs, runDialogs, watcher.RecordDialogs(), host.NestedCalls());
         Report("before: %s\n", before.resources.Describe().c_str());
         Report("after:  %s\n", after.resources.Describe().c_str());
         ReportGdiDifference(before.gdiObjects, after.gdiObjects);
@@ -633,7 +699,7 @@ int Run(unsigned seed, long calls) {
 
         // A leaked handle keeps its slot, so the lowest free slot can only climb; handles that
         // other parts of the process close meanwhile may lower it.
-        if (!good)
+        if (!good || host.NestedFailures() > 0)
             failure = WrongResult;
         else if (runDialogs == 0 || watcher.RecordDialogs() == 0)
             failure = NoDialogShown;
