@@ -459,7 +459,7 @@ std::map<uintptr_t, DWORD> LiveGdiObjects() {
     return objects;
 }
 
-// "type 8: 40 -> 42" for each object type (OBJ_PEN 1 to OBJ_COLORSPACE 14) whose count changed.
+// One line for each object type (OBJ_PEN 1 to OBJ_COLORSPACE 14) whose count changed.
 void ReportGdiDifference(const std::map<uintptr_t, DWORD>& before,
                          const std::map<uintptr_t, DWORD>& after) {
     std::map<DWORD, int> beforeByType;
@@ -479,9 +479,9 @@ BOOL CALLBACK PaintWindow(HWND window, LPARAM) {
     return TRUE;
 }
 
-// Dialogs that came and went over the host's windows left parts of them to repaint; the
-// system holds a region for each until the paint has run, so the probes are read only after
-// every pending message and paint of this thread.
+// Dialogs that came and went over the host's windows leave parts of them to repaint and
+// messages in the queue: the probes are read after every pending message and paint of this
+// thread, so that each reading finds the thread in the same quiet state.
 void FinishPainting() {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
