@@ -66,6 +66,9 @@ const LONG MaxButtonId = 6;
 const wchar_t CleanCaption[] = L"清理上网痕迹";
 const int AddressLinkId = 1189;
 const int SearchLinkId = 1190;
+const int SelectAllId = 1199;
+const int InvertId = 1200;
+const int DefaultSelectionId = 1201;
 const DWORD DialogRetryMs = 1000;
 const long MaxReportedResults = 10;
 // Asks the host window for nested calls (wparam: how many).
@@ -136,8 +139,9 @@ std::vector<HWND> ThreadDialogs(DWORD threadId) {
 // Plays the user in front of every dialog the host thread shows. An enabled dialog is ended
 // with the Cancel command or a close; some clean dialogs first get one of their visible record
 // links clicked, so the record dialog opens over them and is ended in its turn, and some get
-// nested host calls asked for first. Everything goes by posted messages, which the dialogs'
-// modal loops dispatch on the host thread in the order they were posted.
+// nested host calls asked for first; most get their selection buttons clicked. Everything goes by
+// posted messages, which the dialogs' modal loops dispatch on the host thread in the order they
+// were posted.
 class DialogWatcher {
 public:
     DialogWatcher(DWORD hostThread, unsigned seed)
@@ -202,6 +206,7 @@ private:
         if (first && WindowText(dialog) == CleanCaption && nestedCallsWindow_ &&
             random_() % 100 < NestedPercent)
             PostMessageW(nestedCallsWindow_, NestedCallsMessage, 1 + random_() % MaxNestedCalls, 0);
+        if (first && WindowText(dialog) == CleanCaption) ClickSelectionButtons(dialog);
         if (first && WindowText(dialog) == CleanCaption &&
             static_cast<int>(random_() % 100) < linkPercent_) {
             std::vector<int> links;
@@ -218,6 +223,17 @@ private:
             }
         }
         End(dialog, seen, now);
+    }
+
+    // "全选", "反选" and "默认推荐" a few times, so that the dialog saves a changed selection
+    // when it closes; the clean-now button and the automatic-clean box are left alone.
+    void ClickSelectionButtons(HWND dialog) {
+        const int buttons[] = {SelectAllId, InvertId, DefaultSelectionId};
+        for (unsigned clicks = random_() % 4; clicks > 0; clicks--) {
+            int id = buttons[random_() % 3];
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+        }
     }
 
     void End(HWND dialog, Seen& seen, DWORD now) {
