@@ -3,19 +3,12 @@
 #include <shlwapi.h>
 
 #include "testbed/BrowserFrame.h"
+#include "testbed/ButtonModule.h"
 
 namespace {
 
 // The helper is started and torn down within a test; this only bounds a broken helper.
 constexpr DWORD HelperWaitMs = 20000;
-
-std::wstring HelperPath() {
-    WCHAR path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    PathRemoveFileSpecW(path);
-    PathAppendW(path, L"ForeignFrame.exe");
-    return path;
-}
 
 std::wstring NextTag() {
     static LONG counter = 0;
@@ -37,7 +30,7 @@ ForeignFrameProcess::ForeignFrameProcess(const std::vector<std::wstring>& entrie
     quit_.Reset(CreateEventW(nullptr, TRUE, FALSE, ForeignFrameObjectName(tag, L"Quit").c_str()));
     if (!ready || !quit_) return;
 
-    std::wstring commandLine = L"\"" + HelperPath() + L"\" " + tag;
+    std::wstring commandLine = L"\"" + PathBesideProgram(L"ForeignFrame.exe") + L"\" " + tag;
     for (const std::wstring& entry : entries)
         commandLine += L" \"" + entry + L"\"";
     STARTUPINFOW startup = {};

@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include "env/ToolbarLocations.h"
+#include "testbed/ButtonModule.h"
 
 void DeleteToolbarRegistryState() {
     SHDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\Corvane");
@@ -15,11 +16,7 @@ void TurnUsagePingOff() {
 }
 
 std::wstring BinPath(const wchar_t* fileName) {
-    WCHAR path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    PathRemoveFileSpecW(path);
-    PathAppendW(path, fileName);
-    return path;
+    return PathBesideProgram(fileName);
 }
 
 std::string Narrow(const std::wstring& text) {

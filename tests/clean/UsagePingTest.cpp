@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ProgramRun.h"
 #include "TestSupport.h"
 #include "clean/CleanDialog.h"
 #include "clean/UsagePing.h"
@@ -589,23 +590,11 @@ TEST_F(UsagePingTest, DownloadToCacheFailsWhenRefused) {
 TEST_F(UsagePingTest, HostThatUnloadsTheModuleDuringAPingExitsCleanly) {
     HttpListener listener(PingPort, HttpListener::Mode::Slow, 3000);
     Listen(listener);
-    std::wstring program = BinPath(L"PingUnloadHost.exe");
-    std::wstring commandLine = L"\"" + program + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, nullptr, &startup, &process))
-        << "cannot start " << Narrow(program) << ", error " << GetLastError();
-    CloseHandle(process.hThread);
-    DWORD waited = WaitForSingleObject(process.hProcess, 120000);
-    DWORD exitCode = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hProcess);
-    ASSERT_EQ(WAIT_OBJECT_0, waited) << "the host did not finish";
-    EXPECT_EQ(0u, exitCode) << "0x" << std::hex << exitCode
-                            << "; see the exit codes in tests/programs/PingUnloadHost.cpp";
+    ProgramRun run = RunProgram(BinPath(L"PingUnloadHost.exe"), L"", 120000);
+    ASSERT_TRUE(run.started) << "cannot start PingUnloadHost.exe, error " << GetLastError();
+    ASSERT_TRUE(run.finished) << "the host did not finish";
+    EXPECT_EQ(0u, run.exitCode) << "0x" << std::hex << run.exitCode
+                                << "; see the exit codes in tests/programs/PingUnloadHost.cpp";
     std::vector<std::string> lines = listener.RequestLines();
     ASSERT_EQ(1u, lines.size()) << Joined(lines);
     EXPECT_EQ(0u, lines[0].find("GET /pingd?srctype=tb_clean&cin=")) << lines[0];

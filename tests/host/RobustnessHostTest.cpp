@@ -6,67 +6,14 @@
 #include <windows.h>
 #include <cstdlib>
 #include <string>
-#include <thread>
 
+#include "ProgramRun.h"
 #include "TestSupport.h"
 #include "host/HostTestSupport.h"
 
 namespace {
 
 const DWORD HostTimeoutMs = 180000;
-
-struct HostRun {
-    bool started = false;
-    bool finished = false;
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string output;
-};
-
-// Runs the host with the seed, its standard output and error gathered through a pipe.
-HostRun RunRobustnessHost(unsigned seed) {
-    HostRun run;
-    std::wstring program = BinPath(L"RobustnessHost.exe");
-    std::wstring commandLine = L"\"" + program + L"\" " + std::to_wstring(seed);
-
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    PROCESS_INFORMATION process = {};
-    run.started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                 nullptr, nullptr, &startup, &process) != FALSE;
-    CloseHandle(writeEnd);
-    if (!run.started) {
-        CloseHandle(readEnd);
-        return run;
-    }
-    // Read while the host runs, so that it never blocks on a full pipe; the pipe ends when
-    // the host does, also when it is ended for taking too long.
-    std::thread reader([&run, readEnd] {
-        char buffer[4096];
-        DWORD read = 0;
-        while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-            run.output.append(buffer, read);
-    });
-    run.finished = WaitForSingleObject(process.hProcess, HostTimeoutMs) == WAIT_OBJECT_0;
-    if (!run.finished) {
-        TerminateProcess(process.hProcess, 99);
-        WaitForSingleObject(process.hProcess, INFINITE);
-    }
-    GetExitCodeProcess(process.hProcess, &run.exitCode);
-    reader.join();
-    CloseHandle(readEnd);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return run;
-}
 
 // VELA_ROBUST_SEED replays a run; otherwise every run tries a new sequence.
 unsigned ChooseSeed() {
@@ -83,7 +30,8 @@ TEST_F(RobustnessHost, HundredThousandRandomMessagesEndWithoutCrashOrLeak) {
     // version of its own), so one run of the suite is enough.
     ONLY_ON(WinVersion::Win7);
     unsigned seed = ChooseSeed();
-    HostRun run = RunRobustnessHost(seed);
+    ProgramRun run =
+        RunProgram(BinPath(L"RobustnessHost.exe"), std::to_wstring(seed), HostTimeoutMs);
     ASSERT_TRUE(run.started) << "cannot start RobustnessHost.exe, error " << GetLastError();
     ASSERT_TRUE(run.finished) << "the host did not finish within " << HostTimeoutMs / 1000
                               << " s (seed " << seed << "); its output:\n"

@@ -6,20 +6,18 @@
 //   7 the export, 8 button creation answered 0, 9 message 21 answered 0, 10 FreeLibrary failed.
 #include <windows.h>
 #include <shellapi.h>
-#include <shlwapi.h>
 #include <cwchar>
 #include <string>
 #include <vector>
 
 #include "host/ButtonHost.h"
 #include "programs/AutoCleanHost.h"
+#include "testbed/ButtonModule.h"
 #include "testbed/HostInfo.h"
 #include "testbed/HostSite.h"
 #include "testbed/UrlCacheSeed.h"
 
 namespace {
-
-using OnButtonMessageProc = LONG(WINAPI*)(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM);
 
 const WCHAR ToolbarClass[] = L"VelaAutoCleanHostToolbar";
 const LONG ButtonId = 5;
@@ -154,14 +152,8 @@ int Run(const Options& options) {
             return 5;
     }
 
-    WCHAR path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    PathRemoveFileSpecW(path);
-    PathAppendW(path, L"VelaClear.dll");
-    g_module = LoadLibraryW(path);
+    g_module = LoadButtonModule(&g_onButtonMessage);
     if (!g_module) return 6;
-    g_onButtonMessage = reinterpret_cast<OnButtonMessageProc>(
-        reinterpret_cast<void*>(GetProcAddress(g_module, "OnButtonMessage")));
     if (!g_onButtonMessage) return 7;
 
     // The site outlives the button: a button that is never ended keeps its reference.

@@ -2,25 +2,18 @@
 // browser query fails with E_FAIL. The module must answer 0 instead of letting the failure
 // leave the DLL, which would end this process. Exit code 0 when every step behaved.
 #include <windows.h>
-#include <shlwapi.h>
 
 #include "host/ButtonHost.h"
+#include "testbed/ButtonModule.h"
 #include "testbed/HostInfo.h"
 #include "testbed/HostSite.h"
 
 namespace {
 
-using OnButtonMessageProc = LONG(WINAPI*)(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM);
-
 int Run() {
-    WCHAR path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    PathRemoveFileSpecW(path);
-    PathAppendW(path, L"VelaClear.dll");
-    HMODULE module = LoadLibraryW(path);
+    OnButtonMessageProc onButtonMessage = nullptr;
+    HMODULE module = LoadButtonModule(&onButtonMessage);
     if (!module) return 10;
-    auto onButtonMessage = reinterpret_cast<OnButtonMessageProc>(
-        reinterpret_cast<void*>(GetProcAddress(module, "OnButtonMessage")));
     if (!onButtonMessage) return 11;
 
     int failure = 0;

@@ -4,29 +4,22 @@
 // then give it back; a thread left running in unmapped code would end this process with an
 // access violation. Exit code 0 when every step behaved.
 #include <windows.h>
-#include <shlwapi.h>
 
 #include "host/ButtonHost.h"
+#include "testbed/ButtonModule.h"
 #include "testbed/HostInfo.h"
 #include "testbed/HostSite.h"
 #include "testbed/ModalScript.h"
 
 namespace {
 
-using OnButtonMessageProc = LONG(WINAPI*)(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM);
-
 const wchar_t CleanCaption[] = L"清理上网痕迹";
 const DWORD UnloadWaitMs = 60000;
 
 int Run() {
-    WCHAR path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    PathRemoveFileSpecW(path);
-    PathAppendW(path, L"VelaClear.dll");
-    HMODULE module = LoadLibraryW(path);
+    OnButtonMessageProc onButtonMessage = nullptr;
+    HMODULE module = LoadButtonModule(&onButtonMessage);
     if (!module) return 10;
-    auto onButtonMessage = reinterpret_cast<OnButtonMessageProc>(
-        reinterpret_cast<void*>(GetProcAddress(module, "OnButtonMessage")));
     if (!onButtonMessage) return 11;
 
     {

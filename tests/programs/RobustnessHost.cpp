@@ -15,7 +15,6 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
-#include <shlwapi.h>
 
 #include <atomic>
 #include <cstdarg>
@@ -32,6 +31,7 @@
 #include "env/ToolbarLocations.h"
 #include "host/ButtonHost.h"
 #include "testbed/BrowserFrame.h"
+#include "testbed/ButtonModule.h"
 #include "testbed/HostInfo.h"
 #include "testbed/HostSite.h"
 #include "testbed/HostToolbar.h"
@@ -42,8 +42,6 @@
 #include "testbed/TestBrowser.h"
 
 namespace {
-
-using OnButtonMessageProc = LONG(WINAPI*)(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM);
 
 enum ExitCode {
     Passed = 0,
@@ -537,14 +535,9 @@ int Run(unsigned seed, long calls) {
     // them would fill the run with network threads. The module reads the switch in the
     // registry of this process's Windows version, which this write uses too.
     if (!WriteToolbarDword(L"iebar", L"join", 0)) Report("cannot turn the usage ping off\n");
-    WCHAR path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    PathRemoveFileSpecW(path);
-    PathAppendW(path, L"VelaClear.dll");
-    HMODULE module = LoadLibraryW(path);
+    OnButtonMessageProc onButtonMessage = nullptr;
+    HMODULE module = LoadButtonModule(&onButtonMessage);
     if (!module) return ModuleNotLoaded;
-    auto onButtonMessage = reinterpret_cast<OnButtonMessageProc>(
-        reinterpret_cast<void*>(GetProcAddress(module, "OnButtonMessage")));
     if (!onButtonMessage) return ExportMissing;
 
     int failure = Passed;

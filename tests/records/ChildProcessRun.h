@@ -7,11 +7,9 @@
 #include <utility>
 #include <vector>
 
-struct ChildRun {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string output;
-    bool started = false;
-};
+#include "ProgramRun.h"
+
+using ChildRun = ProgramRun;
 
 // The tests matching filter, disabled ones included, with extra environment variables.
 ChildRun RunOwnTestsInNewProcess(const std::string& filter,

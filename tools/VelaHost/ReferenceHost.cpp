@@ -50,13 +50,11 @@ ReferenceHost::~ReferenceHost() {
 }
 
 bool ReferenceHost::Start(const WCHAR* modulePath, std::wstring* error) {
-    module_ = LoadLibraryW(modulePath);
+    module_ = LoadButtonModule(&onButtonMessage_, modulePath);
     if (!module_) {
         *error = L"cannot load " + std::wstring(modulePath);
         return false;
     }
-    onButtonMessage_ = reinterpret_cast<OnButtonMessageProc>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "OnButtonMessage")));
     if (!onButtonMessage_) {
         *error = L"the module has no OnButtonMessage export";
         return false;

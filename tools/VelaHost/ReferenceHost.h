@@ -11,6 +11,7 @@
 
 #include "host/ButtonHost.h"
 #include "testbed/BrowserFrame.h"
+#include "testbed/ButtonModule.h"
 #include "testbed/HostInfo.h"
 #include "testbed/HostSite.h"
 #include "testbed/HostToolbar.h"
@@ -47,8 +48,6 @@ public:
     const SearchBoxComponent& SearchBox() const { return searchBox_; }
 
 private:
-    using OnButtonMessageProc = LONG(WINAPI*)(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM);
-
     static LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     void Layout();
 

@@ -7,25 +7,17 @@
 //                                   exits non-zero when a step failed or a trace was left
 //   VelaHost.exe --tour -           the same tour without pictures (a display without a screen)
 #include <windows.h>
-#include <shlwapi.h>
 #include <cstdio>
 #include <memory>
 
 #include "testbed/AddressBarImages.h"
+#include "testbed/ButtonModule.h"
 #include "testbed/UrlHistoryStandIn.h"
 #include "tools/VelaHost/DemoTour.h"
 #include "tools/VelaHost/DemoTraces.h"
 #include "tools/VelaHost/ReferenceHost.h"
 
 namespace {
-
-std::wstring ModuleBesideHost() {
-    WCHAR path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    PathRemoveFileSpecW(path);
-    PathAppendW(path, L"VelaClear.dll");
-    return path;
-}
 
 int Fail(const char* what) {
     fprintf(stderr, "VelaHost: %s\n", what);
@@ -63,7 +55,7 @@ int wmain(int argc, wchar_t** argv) {
             return Fail("seeding the demo traces failed");
 
         std::wstring error;
-        if (!host.Start(ModuleBesideHost().c_str(), &error)) {
+        if (!host.Start(PathBesideProgram(L"VelaClear.dll").c_str(), &error)) {
             fwprintf(stderr, L"VelaHost: %ls\n", error.c_str());
             return 1;
         }
