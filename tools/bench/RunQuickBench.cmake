@@ -1,12 +1,18 @@
 # The benchmark's smoke check: VelaBench.exe --quick under Wine runs to completion and writes a
 # well-formed JSON report that holds every figure with samples on both sides and no problem.
 # cmake -DBENCH=path/VelaBench.exe -DOUT=path/quick.json -P RunQuickBench.cmake
+cmake_minimum_required(VERSION 3.25)
 file(REMOVE ${OUT})
 get_filename_component(outDir ${OUT} DIRECTORY)
 file(MAKE_DIRECTORY ${outDir})
 get_filename_component(bin ${BENCH} DIRECTORY)
+# The output goes to a file, not a pipe: services that the first Wine program of a prefix starts
+# keep inherited pipes open long after the program has ended.
 execute_process(COMMAND wine ${BENCH} --quick --out Z:${OUT}
-    WORKING_DIRECTORY ${bin} RESULT_VARIABLE result)
+    WORKING_DIRECTORY ${bin} RESULT_VARIABLE result
+    OUTPUT_FILE ${OUT}.log ERROR_FILE ${OUT}.log)
+file(READ ${OUT}.log output)
+message("${output}")
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "VelaBench.exe --quick exited with ${result}")
 endif()
