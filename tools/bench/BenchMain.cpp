@@ -1,9 +1,10 @@
 // VelaBench: times the module's costly operations side by side with the platform calls they
 // are built on, in one run, and prints the ratios as a table and as JSON.
 //
-//   VelaBench.exe [--quick] [--out FILE.json] [--only cache|dialog|typed|module]
+//   VelaBench.exe [--quick | --thorough] [--out FILE.json] [--only cache|dialog|typed|module]
 //
-// --quick runs few repetitions on small sizes, to check that every figure can be made.
+// --quick runs few repetitions on small sizes, to check that every figure can be made;
+// --thorough repeats the large URL caches more often, for a spread on every size.
 #include <windows.h>
 #include <commctrl.h>
 #include <cstdio>
@@ -20,6 +21,7 @@ namespace {
 
 struct Options {
     bool quick = false;
+    bool thorough = false;
     std::wstring out;
     std::wstring only;
 };
@@ -29,6 +31,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
         std::wstring arg = argv[i];
         if (arg == L"--quick") {
             options->quick = true;
+        } else if (arg == L"--thorough") {
+            options->thorough = true;
         } else if (arg == L"--out" && i + 1 < argc) {
             options->out = argv[++i];
         } else if (arg == L"--only" && i + 1 < argc) {
@@ -49,7 +53,7 @@ bool Wanted(const Options& options, const wchar_t* group) {
 int wmain(int argc, wchar_t** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        fprintf(stderr, "usage: VelaBench.exe [--quick] [--out FILE.json] "
+        fprintf(stderr, "usage: VelaBench.exe [--quick | --thorough] [--out FILE.json] "
                         "[--only cache|dialog|typed|module]\n");
         return 2;
     }
@@ -66,7 +70,7 @@ int wmain(int argc, wchar_t** argv) {
     if (Wanted(options, L"module")) RunModuleLoadBench(report, options.quick);
     if (Wanted(options, L"typed")) RunTypedUrlBench(report, options.quick);
     if (Wanted(options, L"dialog")) RunRecordDialogBench(report, options.quick);
-    if (Wanted(options, L"cache")) RunUrlCacheBench(report, options.quick);
+    if (Wanted(options, L"cache")) RunUrlCacheBench(report, options.quick, options.thorough);
     report.facts.push_back({"benchmark run time", total.ElapsedMicroseconds() / 1e6, "s"});
 
     PrintReport(report);

@@ -4,4 +4,5 @@
 
 #include "tools/bench/BenchReport.h"
 
-void RunUrlCacheBench(BenchReport& report, bool quick);
+// thorough: more repetitions of the large caches (a run of about 16 minutes instead of 9).
+void RunUrlCacheBench(BenchReport& report, bool quick, bool thorough);
