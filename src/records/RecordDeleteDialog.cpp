@@ -98,6 +98,10 @@ LRESULT RecordDeleteDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     SendMessageW(listView_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, exStyle | LVS_EX_TRACKSELECT);
     SendMessageW(listView_, LVM_SETHOVERTIME, 0, 1);
 
+    // The list view re-measures its scroll bars and invalidates its rows after every insertion
+    // while it redraws; with redrawing off during the fill it does that once, when it is turned
+    // back on, so the scroll bar state read below is already the filled list's.
+    SendMessageW(listView_, WM_SETREDRAW, FALSE, 0);
     if (kind_ == AddressBarRecords) {
         SetWindowTextW(window, L"删除地址栏记录");
         FillAddressBarRecords();
@@ -105,6 +109,7 @@ LRESULT RecordDeleteDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
         SetWindowTextW(window, L"删除搜索记录");
         FillSearchRecords();
     }
+    SendMessageW(listView_, WM_SETREDRAW, TRUE, 0);
 
     if (RowCount() == 0) EnableWindow(GetDlgItem(window, DeleteButtonId), FALSE);
     UpdateDeleteButton();

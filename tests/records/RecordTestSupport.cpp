@@ -14,36 +14,6 @@ const wchar_t SearchRecordsCaption[] = L"删除搜索记录";
 
 namespace {
 
-const WCHAR TypedUrlsKey[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs";
-const WCHAR* const DeletedUrlsKeys[] = {L"SOFTWARE\\Corvane\\VelaToolbar\\DeletedUrls",
-                                        L"SOFTWARE\\AppDataLow\\Corvane\\VelaToolbar\\DeletedUrls"};
-
-std::vector<std::wstring> NumberedValues(const WCHAR* path, const WCHAR* prefix) {
-    std::vector<std::wstring> values;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return values;
-    for (int i = 1; i <= 25; i++) {
-        std::wstring name = prefix + std::to_wstring(i);
-        WCHAR data[2100] = {};
-        DWORD size = sizeof(data) - sizeof(WCHAR);
-        if (RegQueryValueExW(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data),
-                             &size) == ERROR_SUCCESS)
-            values.push_back(data);
-    }
-    RegCloseKey(key);
-    return values;
-}
-
-std::vector<std::wstring> DeletedUrls() {
-    std::vector<std::wstring> all;
-    for (const WCHAR* path : DeletedUrlsKeys) {
-        std::vector<std::wstring> values = NumberedValues(path, L"");
-        all.insert(all.end(), values.begin(), values.end());
-    }
-    return all;
-}
-
 bool Contains(const std::vector<std::wstring>& texts, const std::wstring& text) {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
@@ -98,27 +68,6 @@ void RecordDialogTest::RunThroughLink(int linkId, std::function<void(HWND record
     dialog.ShowOverBrowser(site.Get());
     CancelDialogSteps();
     EXPECT_TRUE(recordsShown) << "the record dialog did not open";
-}
-
-void SeedTypedUrls(const std::vector<std::wstring>& urls) {
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, TypedUrlsKey, 0, nullptr, 0,
-                                             KEY_SET_VALUE, nullptr, &key, nullptr));
-    for (size_t i = 0; i < urls.size(); i++) {
-        std::wstring name = L"url" + std::to_wstring(i + 1);
-        DWORD size = static_cast<DWORD>((urls[i].size() + 1) * sizeof(WCHAR));
-        RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(urls[i].c_str()),
-                       size);
-    }
-    RegCloseKey(key);
-}
-
-void DeleteTypedUrls() {
-    SHDeleteKeyW(HKEY_CURRENT_USER, TypedUrlsKey);
-}
-
-std::vector<std::wstring> TypedUrls() {
-    return NumberedValues(TypedUrlsKey, L"url");
 }
 
 bool StoreDeleted(const std::wstring& url) {

@@ -20,6 +20,7 @@
 #include "testbed/SearchBoxComponent.h"
 #include "testbed/ShortcutIconSetting.h"
 #include "testbed/TestBrowser.h"
+#include "testbed/TypedUrlSeed.h"
 #include "testbed/DialogSteps.h"
 
 constexpr int AddressLinkId = 1189;
@@ -74,10 +75,6 @@ protected:
     std::wstring shortcutIconFile;
 };
 
-// The typed-URL list as url1, url2, ... in order.
-void SeedTypedUrls(const std::vector<std::wstring>& urls);
-void DeleteTypedUrls();
-std::vector<std::wstring> TypedUrls();
 // Whether the store took url as deleted: gone from the typed-URL list before NT 6, listed
 // under "DeletedUrls" from NT 6 on.
 bool StoreDeleted(const std::wstring& url);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "res/PeImage.h"
+#include "testbed/PeImage.h"
 
 namespace {
 

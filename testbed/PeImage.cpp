@@ -1,4 +1,4 @@
-#include "res/PeImage.h"
+#include "testbed/PeImage.h"
 
 #include <cstdio>
 #include <cstring>

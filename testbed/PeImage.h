@@ -1,4 +1,4 @@
-// Reads a 32-bit PE file from disk (not through the loader) for tests about the module file:
+// Reads a 32-bit PE file from disk (not through the loader) for the tests and the benchmark:
 // its headers, exports and imports, with every RVA mapped through the section table and
 // every read bounds-checked against the file.
 #pragma once

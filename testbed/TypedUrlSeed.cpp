@@ -1,0 +1,61 @@
+#include "testbed/TypedUrlSeed.h"
+
+#include <shlwapi.h>
+
+const WCHAR TypedUrlsKey[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs";
+
+namespace {
+
+const WCHAR* const DeletedUrlsKeys[] = {L"SOFTWARE\\Corvane\\VelaToolbar\\DeletedUrls",
+                                        L"SOFTWARE\\AppDataLow\\Corvane\\VelaToolbar\\DeletedUrls"};
+
+} // namespace
+
+bool SeedTypedUrls(const std::vector<std::wstring>& urls) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, TypedUrlsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    for (size_t i = 0; i < urls.size(); i++) {
+        std::wstring name = L"url" + std::to_wstring(i + 1);
+        DWORD size = static_cast<DWORD>((urls[i].size() + 1) * sizeof(WCHAR));
+        RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(urls[i].c_str()),
+                       size);
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+void DeleteTypedUrls() {
+    SHDeleteKeyW(HKEY_CURRENT_USER, TypedUrlsKey);
+}
+
+std::vector<std::wstring> TypedUrls() {
+    return NumberedValues(TypedUrlsKey, L"url");
+}
+
+std::vector<std::wstring> NumberedValues(const WCHAR* path, const WCHAR* prefix) {
+    std::vector<std::wstring> values;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return values;
+    for (int i = 1; i <= 25; i++) {
+        std::wstring name = prefix + std::to_wstring(i);
+        WCHAR data[2100] = {};
+        DWORD size = sizeof(data) - sizeof(WCHAR);
+        if (RegQueryValueExW(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                             &size) == ERROR_SUCCESS)
+            values.push_back(data);
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+std::vector<std::wstring> DeletedUrls() {
+    std::vector<std::wstring> all;
+    for (const WCHAR* path : DeletedUrlsKeys) {
+        std::vector<std::wstring> values = NumberedValues(path, L"");
+        all.insert(all.end(), values.begin(), values.end());
+    }
+    return all;
+}
