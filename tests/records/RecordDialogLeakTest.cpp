@@ -9,6 +9,7 @@
 #include "records/RecordTestSupport.h"
 #include "testbed/AddressBarImages.h"
 #include "testbed/DibCanvas.h"
+#include "testbed/OwnerDrawRow.h"
 #include "testbed/LeakProbes.h"
 #include "testbed/SiteIconCache.h"
 
@@ -39,23 +40,9 @@ void UseRecords(HWND records) {
     for (int row = 0; row < count; row++) {
         RECT bounds = RowBounds(records, row);
         DibCanvas canvas(bounds.right - bounds.left, bounds.bottom - bounds.top);
-        for (UINT state : {0u, static_cast<UINT>(ODS_SELECTED)}) {
-            LVITEMW item = {};
-            item.mask = LVIF_PARAM;
-            item.iItem = row;
-            SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-            DRAWITEMSTRUCT draw = {};
-            draw.CtlType = ODT_LISTVIEW;
-            draw.CtlID = ListViewId;
-            draw.itemID = row;
-            draw.itemAction = ODA_DRAWENTIRE;
-            draw.itemState = state;
-            draw.hwndItem = list;
-            draw.hDC = canvas.Dc();
-            draw.rcItem = RECT{0, 0, canvas.Width(), canvas.Height()};
-            draw.itemData = static_cast<ULONG_PTR>(item.lParam);
-            SendMessageW(records, WM_DRAWITEM, ListViewId, reinterpret_cast<LPARAM>(&draw));
-        }
+        for (UINT state : {0u, static_cast<UINT>(ODS_SELECTED)})
+            SendDrawRow(records, list, ListViewId, row, state, canvas.Dc(),
+                        RECT{0, 0, canvas.Width(), canvas.Height()});
     }
     UpdateWindow(records);
     ClickTick(records, 3);

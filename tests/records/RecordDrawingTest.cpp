@@ -11,6 +11,7 @@
 #include "records/RecordTestSupport.h"
 #include "testbed/AddressBarImages.h"
 #include "testbed/DibCanvas.h"
+#include "testbed/OwnerDrawRow.h"
 
 namespace {
 
@@ -23,22 +24,9 @@ const COLORREF Sentinel = RGB(1, 2, 3);
 const wchar_t ThemeKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
 
 void DrawRow(HWND records, int row, UINT state, DibCanvas& canvas) {
-    LVITEMW item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageW(ListOf(records), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    DRAWITEMSTRUCT draw = {};
-    draw.CtlType = ODT_LISTVIEW;
-    draw.CtlID = ListViewId;
-    draw.itemID = row;
-    draw.itemAction = ODA_DRAWENTIRE;
-    draw.itemState = state;
-    draw.hwndItem = ListOf(records);
-    draw.hDC = canvas.Dc();
-    draw.rcItem = RECT{0, 0, canvas.Width(), canvas.Height()};
-    draw.itemData = static_cast<ULONG_PTR>(item.lParam);
     SetWindowLongPtrW(records, DWLP_MSGRESULT, 0);
-    SendMessageW(records, WM_DRAWITEM, ListViewId, reinterpret_cast<LPARAM>(&draw));
+    SendDrawRow(records, ListOf(records), ListViewId, row, state, canvas.Dc(),
+                RECT{0, 0, canvas.Width(), canvas.Height()});
     EXPECT_EQ(TRUE, GetWindowLongPtrW(records, DWLP_MSGRESULT));
 }
 

@@ -13,24 +13,15 @@
 #include "testbed/HostToolbar.h"
 #include "testbed/PeImage.h"
 #include "testbed/TestBrowser.h"
+#include "testbed/ButtonModule.h"
 
 namespace {
-
-using OnButtonMessageProc = LONG(WINAPI*)(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM);
 
 // System DLLs the benchmark itself does not load; the one nearest the module's image size is
 // the reference.
 const WCHAR* const ReferenceCandidates[] = {L"jscript.dll",  L"vbscript.dll", L"msxml3.dll",
                                             L"riched20.dll", L"dbghelp.dll",  L"mlang.dll",
                                             L"msi.dll",      L"hhctrl.ocx"};
-
-std::wstring BesideExecutable(const WCHAR* fileName) {
-    WCHAR path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    PathRemoveFileSpecW(path);
-    PathAppendW(path, fileName);
-    return path;
-}
 
 std::wstring InSystemFolder(const WCHAR* fileName) {
     WCHAR path[MAX_PATH] = {};
@@ -114,7 +105,7 @@ std::wstring PickReference(DWORD moduleImageSize, DWORD* referenceImageSize) {
 } // namespace
 
 void RunModuleLoadBench(BenchReport& report, bool quick) {
-    std::wstring modulePath = BesideExecutable(L"VelaClear.dll");
+    std::wstring modulePath = PathBesideProgram(L"VelaClear.dll");
     ReportModuleFile(report, modulePath);
     PeImage moduleImage;
     moduleImage.Load(modulePath);

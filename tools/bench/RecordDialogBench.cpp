@@ -20,6 +20,7 @@
 #include "testbed/AddressBarImages.h"
 #include "testbed/BrowserFrame.h"
 #include "testbed/DibCanvas.h"
+#include "testbed/OwnerDrawRow.h"
 #include "testbed/DialogSteps.h"
 #include "testbed/HostSite.h"
 #include "testbed/HostToolbar.h"
@@ -207,21 +208,8 @@ int DrawRows(HWND records, HWND list) {
         bounds.left = LVIR_BOUNDS;
         SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
         DibCanvas canvas(bounds.right - bounds.left, bounds.bottom - bounds.top);
-        LVITEMW item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = row;
-        SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        DRAWITEMSTRUCT draw = {};
-        draw.CtlType = ODT_LISTVIEW;
-        draw.CtlID = RecordDeleteDialog::ListViewId;
-        draw.itemID = row;
-        draw.itemAction = ODA_DRAWENTIRE;
-        draw.hwndItem = list;
-        draw.hDC = canvas.Dc();
-        draw.rcItem = RECT{0, 0, canvas.Width(), canvas.Height()};
-        draw.itemData = static_cast<ULONG_PTR>(item.lParam);
-        SendMessageW(records, WM_DRAWITEM, RecordDeleteDialog::ListViewId,
-                     reinterpret_cast<LPARAM>(&draw));
+        SendDrawRow(records, list, RecordDeleteDialog::ListViewId, row, 0, canvas.Dc(),
+                    RECT{0, 0, canvas.Width(), canvas.Height()});
     }
     return count;
 }
