@@ -8,7 +8,9 @@
  * page fault's trap number and error code into the context first.
  *
  * Built with the host's gcc -m32; handed only to emulated processes through
- * QEMU_SET_ENV=LD_PRELOAD=... (a native process never sees it). */
+ * QEMU_SET_ENV=LD_PRELOAD=... (a native process never sees it). The 64-bit build is empty: it
+ * is there for the 64-bit programs Wine starts, which inherit LD_PRELOAD. */
+#if defined(__i386__)
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <signal.h>
@@ -60,3 +62,6 @@ int sigaction(int signal, const struct sigaction* action, struct sigaction* old)
         old->sa_sigaction = previous;
     return result;
 }
+#else
+typedef int EmptyOutsideI386;
+#endif
