@@ -3,31 +3,19 @@
 #include <commctrl.h>
 
 #include "host/ButtonHost.h"
+#include "testbed/WindowClass.h"
 
 namespace {
 
 constexpr WCHAR FrameClass[] = L"VelaTestbed_HostFrame";
 constexpr WCHAR ToolbarProp[] = L"VelaTestbed_HostToolbar";
 
-void RegisterFrameClass() {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), FrameClass, &wc)) return;
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = FrameClass;
-    RegisterClassExW(&wc);
-}
-
 } // namespace
 
 HostToolbar::HostToolbar(std::initializer_list<WORD> commandIds, HWND parent) {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    RegisterFrameClass();
+    EnsureWindowClass(FrameClass, DefWindowProcW, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     DWORD placement = CCS_TOP;

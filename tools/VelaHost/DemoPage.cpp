@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "env/Handles.h"
+#include "testbed/WindowClass.h"
 
 const WCHAR DemoPageUrl[] = L"http://www.example.com/";
 const WCHAR DemoPageTitle[] = L"Example Domain";
@@ -70,17 +71,7 @@ LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wparam, LPARAM lpara
 } // namespace
 
 HWND CreateDemoPage(HWND parent) {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    if (!GetClassInfoExW(instance, PageClass, &wc)) {
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = PageProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = PageClass;
-        RegisterClassExW(&wc);
-    }
+    EnsureWindowClass(PageClass, PageProc, nullptr);
     return CreateWindowExW(WS_EX_CLIENTEDGE, PageClass, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
-                           parent, nullptr, instance, nullptr);
+                           parent, nullptr, GetModuleHandleW(nullptr), nullptr);
 }

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "testbed/WindowClass.h"
+
 namespace {
 
 const WCHAR BandClass[] = L"VelaHost_ToolbarBand";
@@ -93,19 +95,9 @@ void ReferenceHost::PressClear() {
 }
 
 HWND ReferenceHost::CreateBand(HWND rebar) {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    if (!GetClassInfoExW(instance, BandClass, &wc)) {
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = BandProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = BandClass;
-        RegisterClassExW(&wc);
-    }
+    EnsureWindowClass(BandClass, BandProc, nullptr);
     return CreateWindowExW(0, BandClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0,
-                           0, rebar, nullptr, instance, nullptr);
+                           0, rebar, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 LRESULT CALLBACK ReferenceHost::BandProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
