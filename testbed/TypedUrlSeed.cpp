@@ -59,3 +59,29 @@ std::vector<std::wstring> DeletedUrls() {
     }
     return all;
 }
+
+StoredValue StringValue(const std::wstring& text) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    return {REG_SZ, std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(WCHAR))};
+}
+
+StoredValues ReadStoredValues(const WCHAR* path) {
+    StoredValues values;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return values;
+    for (DWORD index = 0;; index++) {
+        WCHAR name[256] = {};
+        DWORD nameUnits = 256;
+        StoredValue value;
+        value.bytes.resize(16384);
+        DWORD size = static_cast<DWORD>(value.bytes.size());
+        if (RegEnumValueW(key, index, name, &nameUnits, nullptr, &value.type, value.bytes.data(),
+                          &size) != ERROR_SUCCESS)
+            break;
+        value.bytes.resize(size);
+        values[name] = value;
+    }
+    RegCloseKey(key);
+    return values;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,3 +19,19 @@ std::vector<std::wstring> TypedUrls();
 std::vector<std::wstring> NumberedValues(const WCHAR* path, const WCHAR* prefix);
 // The values 1 ... 25 of both "DeletedUrls" keys (before and from NT 6), in that order.
 std::vector<std::wstring> DeletedUrls();
+
+// One registry value as it is stored: its type and its bytes.
+struct StoredValue {
+    DWORD type = 0;
+    std::vector<BYTE> bytes;
+    bool operator==(const StoredValue& other) const {
+        return type == other.type && bytes == other.bytes;
+    }
+};
+using StoredValues = std::map<std::wstring, StoredValue>;
+
+// A REG_SZ of text as the store writes it: its units and the terminator.
+StoredValue StringValue(const std::wstring& text);
+// Every value of HKEY_CURRENT_USER\path by name, as stored (up to 16 KiB each); none when the
+// key is missing.
+StoredValues ReadStoredValues(const WCHAR* path);

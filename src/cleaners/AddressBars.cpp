@@ -1,5 +1,6 @@
 #include "cleaners/AddressBars.h"
 
+#include <commctrl.h>
 #include <shlwapi.h>
 
 namespace {
@@ -25,14 +26,29 @@ void EmptyAddressBar(HWND addressBar) {
         SendMessageW(addressBar, CB_DELETESTRING, static_cast<WPARAM>(i), 0);
 }
 
+// The index of the entry whose text is url, letter case included, or CB_ERR. The box's exact
+// find ignores letter case unless the box has the extended style CBES_EX_CASESENSITIVE, so the
+// style is set for this one find when the box lacks it, and taken away again afterwards. Only
+// messages without a buffer to fill are sent, so a box of another process answers as well.
+LRESULT FindEntryOfSameCase(HWND addressBar, const WCHAR* url) {
+    auto style = static_cast<DWORD>(SendMessageW(addressBar, CBEM_GETEXTENDEDSTYLE, 0, 0));
+    bool setHere = !(style & CBES_EX_CASESENSITIVE);
+    if (setHere)
+        SendMessageW(addressBar, CBEM_SETEXTENDEDSTYLE, CBES_EX_CASESENSITIVE,
+                     CBES_EX_CASESENSITIVE);
+    LRESULT index = SendMessageW(addressBar, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                 reinterpret_cast<LPARAM>(url));
+    if (setHere) SendMessageW(addressBar, CBEM_SETEXTENDEDSTYLE, CBES_EX_CASESENSITIVE, 0);
+    return index;
+}
+
 // Called for every descendant of one frame; the first address bar found is the frame's own
 // and ends the walk.
 BOOL CALLBACK ClearFrameChild(HWND child, LPARAM param) {
     if (!IsWindow(child) || !HasClass(child, AddressBarClass)) return TRUE;
     const WCHAR* url = reinterpret_cast<const WCHAR*>(param);
     if (url) {
-        LRESULT index = SendMessageW(child, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                     reinterpret_cast<LPARAM>(url));
+        LRESULT index = FindEntryOfSameCase(child, url);
         if (index != CB_ERR) SendMessageW(child, CB_DELETESTRING, static_cast<WPARAM>(index), 0);
         return FALSE;
     }

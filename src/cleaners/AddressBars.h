@@ -8,7 +8,8 @@ constexpr UINT WM_ADDRESSBAR_RESET = WM_APP + 269;
 
 // The address bar ("ComboBoxEx32") of one browser frame window, or null.
 HWND FindAddressBar(HWND frame);
-// With a url: removes that entry from the address bar of every "IEFrame" window. With null:
-// removes every entry from each of them and resets those that belong to this process.
+// With a url: removes the entry whose text is url, letter case included, from the address bar
+// of every "IEFrame" window. With null: removes every entry from each of them and resets those
+// that belong to this process.
 void ClearAddressBars(const WCHAR* url);
 void ResetAddressBar(HWND addressBar);

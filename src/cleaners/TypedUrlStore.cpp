@@ -42,6 +42,8 @@ LONG WriteString(HKEY key, const WCHAR* name, const UrlRecord& record) {
     return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(record.text), size);
 }
 
+using NameFormat = void (*)(WCHAR (&name)[16], int n);
+
 // "url%d" in a buffer of 16 units of which at most 12 are written.
 void FormatTypedUrlName(WCHAR (&name)[16], int n) {
     _snwprintf(name, 12, L"url%d", n);
@@ -51,6 +53,55 @@ void FormatTypedUrlName(WCHAR (&name)[16], int n) {
 void FormatDeletedName(WCHAR (&name)[16], int n) {
     _snwprintf(name, 12, L"%d", n);
     name[12] = L'\0';
+}
+
+// Data read into a zeroed record is a record only when its last unit is still the
+// terminator: 2084 units of data without one are too long.
+bool IsTerminated(const UrlRecord& record) {
+    return record.text[UrlRecordUnits - 1] == L'\0';
+}
+
+enum class ValueRead { Record, Missing, Unreadable };
+
+// Reads the value name of key into record (zeroed by its constructor). Unreadable: the value
+// exists but is no record, because its data exceeds a record's 4168 bytes, fills them without
+// a terminator, or cannot be queried at all.
+ValueRead ReadRecord(HKEY key, const WCHAR* name, UrlRecord* record) {
+    DWORD size = TypedUrlMaxDataBytes;
+    LONG status =
+        RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(record->text), &size);
+    if (status == ERROR_FILE_NOT_FOUND) return ValueRead::Missing;
+    if (status != ERROR_SUCCESS || !IsTerminated(*record)) return ValueRead::Unreadable;
+    return ValueRead::Record;
+}
+
+// Stores list under the names that format gives for 1 ... 25 in the key at path. The rule
+// that keeps what the store cannot read: a name whose value exists but is no record (see
+// ReadRecord) is held, never written and never deleted; the records take the other names in
+// order from the first, and the other names after them are deleted. So such a value keeps its
+// bytes and its name, and the records are compacted around it; with no held name this is the
+// plain compaction, names 1 ... count and none above. A record whose write fails takes no
+// name; records beyond the last free name are not written. Returns 0, writing nothing, when
+// the key cannot be opened for writing; when it cannot be opened for reading, no name is known
+// to be held.
+int StoreCompacted(const WCHAR* path, const UrlList& list, NameFormat format) {
+    UniqueRegKey writer;
+    if (CreateUserKey(path, KEY_SET_VALUE, &writer) != ERROR_SUCCESS) return 0;
+    UniqueRegKey reader;
+    bool readable =
+        RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, reader.Put()) == ERROR_SUCCESS;
+    UrlEntry* entry = list.First();
+    for (int n = 1; n <= TypedUrlLimit; n++) {
+        WCHAR name[16];
+        format(name, n);
+        UrlRecord present;
+        if (readable && ReadRecord(reader.Get(), name, &present) == ValueRead::Unreadable) continue;
+        bool written = false;
+        for (; entry && !written; entry = entry->next)
+            written = WriteString(writer.Get(), name, entry->record) == ERROR_SUCCESS;
+        if (!written) RegDeleteValueW(writer.Get(), name);
+    }
+    return 1;
 }
 
 } // namespace
@@ -82,10 +133,7 @@ int TypedUrlStore::LoadTypedUrls(UrlList* list) {
         WCHAR name[16];
         FormatTypedUrlName(name, i);
         UrlRecord record;
-        DWORD size = TypedUrlMaxDataBytes;
-        if (RegQueryValueExW(key.Get(), name, nullptr, nullptr,
-                             reinterpret_cast<BYTE*>(record.text), &size) == ERROR_SUCCESS)
-            list->Append(record);
+        if (ReadRecord(key.Get(), name, &record) == ValueRead::Record) list->Append(record);
     }
     return 1;
 }
@@ -126,34 +174,27 @@ int TypedUrlStore::CommitToDeletedUrls() {
 int TypedUrlStore::SaveTypedUrls(const UrlList& list) {
     HiddenString path = TypedUrlKeyPath();
     if (!path.Text()[0]) return 0;
-    UniqueRegKey key;
-    if (CreateUserKey(path.Text(), KEY_SET_VALUE, &key) != ERROR_SUCCESS) return 0;
-    int n = 1;
-    WCHAR name[16];
-    for (UrlEntry* entry = list.First(); entry; entry = entry->next) {
-        FormatTypedUrlName(name, n);
-        if (WriteString(key.Get(), name, entry->record) == ERROR_SUCCESS) n++;
-    }
-    for (; n <= TypedUrlLimit; n++) {
-        FormatTypedUrlName(name, n);
-        RegDeleteValueW(key.Get(), name);
-    }
-    return 1;
+    return StoreCompacted(path.Text(), list, FormatTypedUrlName);
 }
 
 void TypedUrlStore::LoadDeletedUrls() {
     UniqueRegKey key;
     if (CreateUserKey(DeletedUrlsKeyPath(), KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
     deleted_.RemoveAll();
+    // A value whose name or data does not fit (ERROR_MORE_DATA), or whose data is no
+    // terminated record, is skipped and the reading goes on. The end of the values ends it,
+    // and so does any other answer: that one is about the key, not a value, and would come
+    // again at every index.
     for (DWORD index = 0;; index++) {
         WCHAR name[DeletedNameUnits];
         DWORD nameUnits = DeletedNameUnits;
         UrlRecord record;
         DWORD size = TypedUrlMaxDataBytes;
-        if (RegEnumValueW(key.Get(), index, name, &nameUnits, nullptr, nullptr,
-                          reinterpret_cast<BYTE*>(record.text), &size) != ERROR_SUCCESS)
-            break;
-        deleted_.Append(record);
+        LONG status = RegEnumValueW(key.Get(), index, name, &nameUnits, nullptr, nullptr,
+                                    reinterpret_cast<BYTE*>(record.text), &size);
+        if (status == ERROR_MORE_DATA) continue;
+        if (status != ERROR_SUCCESS) break;
+        if (IsTerminated(record)) deleted_.Append(record);
     }
 }
 
@@ -171,17 +212,5 @@ void TypedUrlStore::PruneDeletedUrls() {
 }
 
 int TypedUrlStore::SaveDeletedUrls(const UrlList& list) {
-    UniqueRegKey key;
-    if (CreateUserKey(DeletedUrlsKeyPath(), KEY_SET_VALUE, &key) != ERROR_SUCCESS) return 0;
-    int n = 1;
-    WCHAR name[16];
-    for (UrlEntry* entry = list.First(); entry && n <= TypedUrlLimit; entry = entry->next) {
-        FormatDeletedName(name, n);
-        if (WriteString(key.Get(), name, entry->record) == ERROR_SUCCESS) n++;
-    }
-    for (; n <= TypedUrlLimit; n++) {
-        FormatDeletedName(name, n);
-        RegDeleteValueW(key.Get(), name);
-    }
-    return 1;
+    return StoreCompacted(DeletedUrlsKeyPath(), list, FormatDeletedName);
 }

@@ -3,6 +3,7 @@
 // Before NT 6 a deletion rewrites the browser's typed-URL list without the deleted URLs.
 // From NT 6 on the browser's list is left alone and the deleted URLs are kept instead in
 // the "DeletedUrls" sub key of the toolbar's per-user key, as values 1, 2, ... 25.
+// Neither rewrite ever deletes or overwrites a value it cannot read as a record.
 #pragma once
 
 #include <windows.h>
@@ -10,8 +11,9 @@
 #include "cleaners/HiddenString.h"
 #include "cleaners/UrlList.h"
 
-constexpr int TypedUrlLimit = 25;            // records in each list on disk
-constexpr DWORD TypedUrlMaxDataBytes = 4164; // a value with more data is not read
+constexpr int TypedUrlLimit = 25; // records in each list on disk
+// A record's whole room, 2083 units and the terminator: a value with more data is not read.
+constexpr DWORD TypedUrlMaxDataBytes = sizeof(UrlRecord);
 
 // The registry path under HKEY_CURRENT_USER of the browser's typed-URL list.
 HiddenString TypedUrlKeyPath();
@@ -29,8 +31,8 @@ public:
 
     BOOL IsNewSystem() const { return newSystem_; }
 
-    // Appends the values url1 ... url25 that exist, in that order. 1 when the key was
-    // opened, 0 (list unchanged) when it could not be.
+    // Appends the values url1 ... url25 that are records (of at most 2083 units), in that
+    // order. 1 when the key was opened, 0 (list unchanged) when it could not be.
     int LoadTypedUrls(UrlList* list);
     // A deletion batch: BeginDeletion, MarkDeleted per URL, CommitDeletion.
     void BeginDeletion();

@@ -22,15 +22,19 @@ int ParseFourNumbers(WCHAR* text, int numbers[4]) {
     return count == 4;
 }
 
-// The client GUID as stored, or a new one written back; zeros when neither works.
+// The client GUID as stored, or, only when "Custom_ID2" does not exist, a new one written as
+// it; zeros when neither works. A value that exists but cannot be read into 16 bytes (longer,
+// or not readable) gives zeros and is never written over.
 void CollectClientGuid(BYTE* guidBytes) {
     BYTE stored[sizeof(GUID)] = {};
     DWORD size = sizeof(stored);
-    if (SHGetValueW(HKEY_LOCAL_MACHINE, IdentityKey, ClientGuidValue, nullptr, stored, &size) ==
-        ERROR_SUCCESS) {
+    LONG status =
+        SHGetValueW(HKEY_LOCAL_MACHINE, IdentityKey, ClientGuidValue, nullptr, stored, &size);
+    if (status == ERROR_SUCCESS) {
         memcpy(guidBytes, stored, sizeof(stored));
         return;
     }
+    if (status != ERROR_FILE_NOT_FOUND) return;
     GUID guid = {};
     if (FAILED(CoCreateGuid(&guid))) return;
     SHSetValueW(HKEY_LOCAL_MACHINE, IdentityKey, ClientGuidValue, REG_BINARY, &guid, sizeof(guid));

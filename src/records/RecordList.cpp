@@ -27,7 +27,7 @@ const DWORD CacheInfoBytes = 10240;
 
 RecordItem* NewRecordItem(const WCHAR* url) {
     auto* item = new (std::nothrow) RecordItem();
-    if (item && url) lstrcpynW(item->url, url, UrlRecordUnits - 1);
+    if (item && url) lstrcpynW(item->url, url, UrlRecordUnits);
     return item;
 }
 

@@ -13,7 +13,8 @@ struct RecordItem {
     WCHAR url[UrlRecordUnits]; // empty for search rows
 };
 
-// A new, unticked item with url (null: none) cut to 2083 units; null when out of memory.
+// A new, unticked item with url (null: none), whole up to a record's 2083 units and cut
+// there beyond; null when out of memory.
 RecordItem* NewRecordItem(const WCHAR* url);
 void FreeRecordItem(RecordItem* item);
 

@@ -17,6 +17,7 @@
 #include "clean/CleanDialog.h"
 #include "clean/UsagePing.h"
 #include "env/ClientIdentity.h"
+#include "env/EnvTestSupport.h"
 #include "testbed/HostSite.h"
 #include "testbed/HttpListener.h"
 #include "testbed/ModalScript.h"
@@ -599,6 +600,47 @@ TEST_F(UsagePingTest, HostThatUnloadsTheModuleDuringAPingExitsCleanly) {
     ASSERT_EQ(1u, lines.size()) << Joined(lines);
     EXPECT_EQ(0u, lines[0].find("GET /pingd?srctype=tb_clean&cin=")) << lines[0];
     urls_.push_back(UrlOfRequest(lines[0]));
+}
+
+// The real module in a fresh process (the identity is read once per process) finds
+// "Custom_ID2" as the REG_SZ of 78 bytes that a GUID text makes. It cannot use it: the ping
+// carries a zero client GUID, and the value stays as it was.
+TEST_F(UsagePingTest, StoredClientIdThatCannotBeUsedGivesZerosAndStaysAsItIs) {
+    const wchar_t identityKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+    SavedRegistryValue saved(HKEY_LOCAL_MACHINE, identityKey, L"Custom_ID2");
+    const wchar_t text[] = L"{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0}";
+    static_assert(sizeof(text) == 78, "38 units and the terminator");
+    ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, identityKey, L"Custom_ID2", REG_SZ, text,
+                                 sizeof(text)));
+
+    HttpListener listener(PingPort, HttpListener::Mode::Slow, 3000);
+    Listen(listener);
+    ProgramRun run = RunProgram(BinPath(L"PingUnloadHost.exe"), L"", 120000);
+    ASSERT_TRUE(run.started) << "cannot start PingUnloadHost.exe, error " << GetLastError();
+    ASSERT_TRUE(run.finished) << "the host did not finish";
+    EXPECT_EQ(0u, run.exitCode) << "0x" << std::hex << run.exitCode;
+    std::vector<std::string> lines = listener.RequestLines();
+    ASSERT_EQ(1u, lines.size()) << Joined(lines);
+    urls_.push_back(UrlOfRequest(lines[0]));
+    std::string method;
+    PingQuery query;
+    ASSERT_TRUE(ParseRequestLine(lines[0], &method, &query)) << lines[0];
+    std::string cin = query.Value("cin");
+    ASSERT_TRUE(IsIdentityText(cin)) << lines[0];
+    // Bytes 0 to 15 of the block, the client GUID, give the first 21 characters.
+    EXPECT_EQ(std::string(21, '0'), cin.substr(0, 21)) << lines[0];
+
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, identityKey, 0, KEY_READ, &key));
+    DWORD type = 0;
+    BYTE stored[256] = {};
+    DWORD size = sizeof(stored);
+    LONG status = RegQueryValueExW(key, L"Custom_ID2", nullptr, &type, stored, &size);
+    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, status);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    ASSERT_EQ(sizeof(text), size);
+    EXPECT_EQ(0, memcmp(text, stored, sizeof(text)));
 }
 
 TEST(PingThreadTest, NullRequestEndsAtOnce) {

@@ -123,13 +123,21 @@ TEST_F(AddressBars, UrlIsRemovedFromEveryFrameAndNothingIsReset) {
     EXPECT_TRUE(HotKeysExist());
 }
 
-// The address bar's own lookup ignores letter case, so a URL in other case is removed too.
-TEST_F(AddressBars, UrlLookupFollowsTheAddressBarsCaseInsensitiveMatch) {
+// An entry in other letter case is another record: it stays. The box's own extended style
+// is as it was afterwards, whether it searched case-sensitively before or not.
+TEST_F(AddressBars, UrlIsRemovedOnlyWhereItsLetterCaseMatches) {
     BrowserFrame frame;
     frame.AddEntries(ThreeUrls);
     ClearAddressBars(L"HTTP://B.EXAMPLE/");
+    EXPECT_EQ(ThreeUrls, frame.Entries()) << Describe(frame.Entries());
+    EXPECT_EQ(0, SendMessageW(frame.AddressBar(), CBEM_GETEXTENDEDSTYLE, 0, 0));
+
+    SendMessageW(frame.AddressBar(), CBEM_SETEXTENDEDSTYLE, CBES_EX_CASESENSITIVE,
+                 CBES_EX_CASESENSITIVE);
+    ClearAddressBars(L"http://b.example/");
     Entries left = frame.Entries();
     EXPECT_EQ(Entries({L"http://a.example/", L"http://c.example/"}), left) << Describe(left);
+    EXPECT_EQ(CBES_EX_CASESENSITIVE, SendMessageW(frame.AddressBar(), CBEM_GETEXTENDEDSTYLE, 0, 0));
 }
 
 TEST_F(AddressBars, UrlTheAddressBarDoesNotHoldChangesNothing) {
@@ -139,8 +147,9 @@ TEST_F(AddressBars, UrlTheAddressBarDoesNotHoldChangesNothing) {
     EXPECT_EQ(ThreeUrls, frame.Entries()) << Describe(frame.Entries());
 }
 
+// The entry in other letter case comes first and stays; only the URL's own entry goes.
 TEST_F(AddressBars, UrlIsRemovedFromAFrameOfAnotherProcess) {
-    ForeignFrameProcess foreign(ThreeUrls);
+    ForeignFrameProcess foreign({L"http://a.example/", L"http://C.example/", L"http://c.example/"});
     ASSERT_TRUE(foreign.Ready());
     ASSERT_NE(GetCurrentProcessId(), foreign.ProcessId());
     ASSERT_EQ(3, foreign.Count());
@@ -148,9 +157,13 @@ TEST_F(AddressBars, UrlIsRemovedFromAFrameOfAnotherProcess) {
     ClearAddressBars(L"http://c.example/");
 
     EXPECT_EQ(2, foreign.Count());
-    EXPECT_EQ(CB_ERR,
-              SendMessageW(foreign.AddressBar(), CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                           reinterpret_cast<LPARAM>(L"http://c.example/")));
+    HWND bar = foreign.AddressBar();
+    EXPECT_EQ(0, SendMessageW(bar, CBEM_GETEXTENDEDSTYLE, 0, 0));
+    SendMessageW(bar, CBEM_SETEXTENDEDSTYLE, CBES_EX_CASESENSITIVE, CBES_EX_CASESENSITIVE);
+    EXPECT_EQ(CB_ERR, SendMessageW(bar, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                   reinterpret_cast<LPARAM>(L"http://c.example/")));
+    EXPECT_EQ(1, SendMessageW(bar, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                              reinterpret_cast<LPARAM>(L"http://C.example/")));
     EXPECT_TRUE(foreign.Resets().empty()) << foreign.Resets().size();
 }
 

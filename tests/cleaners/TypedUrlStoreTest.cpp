@@ -9,10 +9,10 @@
 #include "TestSupport.h"
 #include "cleaners/TypedUrlStore.h"
 #include "env/SystemQueries.h"
+#include "testbed/TypedUrlSeed.h"
 
 namespace {
 
-const WCHAR TypedUrlsKey[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs";
 const WCHAR DeletedUrlsKey[] = L"SOFTWARE\\AppDataLow\\Corvane\\VelaToolbar\\DeletedUrls";
 const WCHAR ClassicDeletedUrlsKey[] = L"SOFTWARE\\Corvane\\VelaToolbar\\DeletedUrls";
 
@@ -43,6 +43,15 @@ void SetString(const WCHAR* path, const WCHAR* name, const std::wstring& text) {
     RegCloseKey(key);
 }
 
+void SetBytes(const WCHAR* path, const WCHAR* name, DWORD type, const void* data, DWORD size) {
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_SET_VALUE,
+                                             nullptr, &key, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size));
+    RegCloseKey(key);
+}
+
 void SetStrings(const WCHAR* path, const Values& values) {
     for (const auto& [name, text] : values)
         SetString(path, name.c_str(), text);
@@ -56,23 +65,14 @@ bool KeyExists(const WCHAR* path) {
     return true;
 }
 
-// Every value of the key by name; empty when the key is missing.
+// Every value of the key by name, as text; empty when the key is missing.
 Values ReadValues(const WCHAR* path) {
     Values values;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return values;
-    for (DWORD index = 0;; index++) {
-        WCHAR name[256];
-        DWORD nameUnits = 256;
-        std::vector<WCHAR> data(8192);
-        DWORD size = static_cast<DWORD>(data.size() * sizeof(WCHAR));
-        if (RegEnumValueW(key, index, name, &nameUnits, nullptr, nullptr,
-                          reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
-            break;
-        values[name] = data.data();
+    for (const auto& [name, value] : ReadStoredValues(path)) {
+        std::wstring units(reinterpret_cast<const WCHAR*>(value.bytes.data()),
+                           value.bytes.size() / sizeof(WCHAR));
+        values[name] = units.c_str();
     }
-    RegCloseKey(key);
     return values;
 }
 
@@ -138,11 +138,14 @@ TEST_F(TypedUrlStoreTest, LoadsUrl1ToUrl25InNumberOrderSkippingMissingNames) {
     EXPECT_EQ(expected, Texts(list));
 }
 
-TEST_F(TypedUrlStoreTest, AValueOfMoreThan4164BytesIsNotRead) {
-    std::wstring tooLong(2082, L'x'); // 4166 bytes with the terminator
-    std::wstring longest(2081, L'y'); // 4164 bytes
+TEST_F(TypedUrlStoreTest, AValueOfMoreThanARecordsRoomIsNotRead) {
+    std::wstring tooLong(2084, L'x'); // 4170 bytes with the terminator
+    std::wstring longest(2083, L'y'); // 4168 bytes, a record's whole room
     SetString(TypedUrlsKey, L"url1", tooLong);
     SetString(TypedUrlsKey, L"url2", longest);
+    // 4168 bytes without a terminator fill the room with 2084 units: too long as well.
+    std::wstring unterminated(2084, L'z');
+    SetBytes(TypedUrlsKey, L"url3", REG_SZ, unterminated.c_str(), 4168);
     UrlList list;
     ASSERT_EQ(1, store.LoadTypedUrls(&list));
     ASSERT_EQ(1, list.Count());
@@ -220,13 +223,27 @@ TEST_F(TypedUrlStoreTest, UrlDifferingInCaseIsAnotherRecord) {
     EXPECT_EQ(expected, ReadValues(TypedUrlsKey));
 }
 
-// url1 is too long to be read, so the list is empty; a rewrite would have removed it.
+// url1 is too long to be read, so the list is empty.
 TEST_F(TypedUrlStoreTest, EmptyListWritesNothingAndReturns0) {
     ONLY_BEFORE_NT6();
-    std::wstring tooLong(2082, L'x');
+    std::wstring tooLong(2084, L'x');
     SetString(TypedUrlsKey, L"url1", tooLong);
     EXPECT_EQ(0, DeleteUrls(store, {tooLong.c_str()}));
     Values expected = {{L"url1", tooLong}};
+    EXPECT_EQ(expected, ReadValues(TypedUrlsKey));
+}
+
+// A value that is no record keeps its name and its bytes; the records close up around it.
+TEST_F(TypedUrlStoreTest, RewriteHoldsAValueItCannotReadInItsPlace) {
+    ONLY_BEFORE_NT6();
+    std::wstring tooLong(2084, L'x');
+    SetStrings(TypedUrlsKey, {{L"url1", L"http://a/"},
+                              {L"url2", tooLong},
+                              {L"url3", L"http://b/"},
+                              {L"url5", L"http://c/"},
+                              {L"url6", L"http://d/"}});
+    EXPECT_EQ(1, DeleteUrls(store, {L"http://a/", L"http://c/"}));
+    Values expected = {{L"url1", L"http://b/"}, {L"url2", tooLong}, {L"url3", L"http://d/"}};
     EXPECT_EQ(expected, ReadValues(TypedUrlsKey));
 }
 
@@ -316,7 +333,7 @@ TEST_F(TypedUrlStoreTest, ValuesOfAnyNameCountWhenRead) {
 }
 
 // Names and creation order agree, so Windows and Wine list these values alike.
-TEST_F(TypedUrlStoreTest, ReadingStopsAtANameLongerThan11Units) {
+TEST_F(TypedUrlStoreTest, ReadingSkipsANameLongerThan11UnitsAndGoesOn) {
     ONLY_FROM_NT6();
     SetStrings(TypedUrlsKey, {{L"url1", L"http://a/"},
                               {L"url2", L"http://b/"},
@@ -328,23 +345,23 @@ TEST_F(TypedUrlStoreTest, ReadingStopsAtANameLongerThan11Units) {
     SetString(DeletedUrlsKey, L"mmmmmmmmmmmm", L"http://m/");
     SetString(DeletedUrlsKey, L"n", L"http://n/");
     EXPECT_EQ(1, DeleteUrls(store, {L"http://c/"}));
-    Values expected = {{L"1", L"http://a/"},
-                       {L"2", L"http://b/"},
-                       {L"3", L"http://c/"},
-                       {L"abcdefghijk", L"http://b/"},
-                       {L"mmmmmmmmmmmm", L"http://m/"},
-                       {L"n", L"http://n/"}};
+    Values expected = {
+        {L"1", L"http://a/"}, {L"2", L"http://b/"},           {L"3", L"http://n/"},
+        {L"4", L"http://c/"}, {L"abcdefghijk", L"http://b/"}, {L"mmmmmmmmmmmm", L"http://m/"},
+        {L"n", L"http://n/"}};
     EXPECT_EQ(expected, ReadValues(DeletedUrlsKey));
 }
 
-TEST_F(TypedUrlStoreTest, ReadingStopsAtDataOfMoreThan4164Bytes) {
+// The value 2 is too long to be read: it is skipped, and the save leaves it in its place.
+TEST_F(TypedUrlStoreTest, ReadingSkipsDataOfMoreThanARecordAndTheSaveKeepsIt) {
     ONLY_FROM_NT6();
-    std::wstring tooLong(2082, L'x');
+    std::wstring tooLong(2084, L'x');
     SetStrings(TypedUrlsKey,
                {{L"url1", L"http://a/"}, {L"url2", L"http://c/"}, {L"url3", L"http://d/"}});
     SetStrings(DeletedUrlsKey, {{L"1", L"http://a/"}, {L"2", tooLong}, {L"3", L"http://c/"}});
     EXPECT_EQ(1, DeleteUrls(store, {L"http://d/"}));
-    Values expected = {{L"1", L"http://a/"}, {L"2", L"http://d/"}};
+    Values expected = {
+        {L"1", L"http://a/"}, {L"2", tooLong}, {L"3", L"http://c/"}, {L"4", L"http://d/"}};
     EXPECT_EQ(expected, ReadValues(DeletedUrlsKey));
 }
 

@@ -150,17 +150,16 @@ TEST_F(ClientIdentityTest, ShortGuidIsPaddedWithZeros) {
     EXPECT_EQ(std::vector<BYTE>(part, part + 8), StoredGuid());
 }
 
-TEST_F(ClientIdentityTest, OverlongGuidIsReplacedByANewOne) {
+// A value that exists but does not fit 16 bytes is not the module's to replace.
+TEST_F(ClientIdentityTest, OverlongGuidGivesZerosAndIsKept) {
     BYTE overlong[20] = {};
     memset(overlong, 0x5A, sizeof(overlong));
     ASSERT_TRUE(SetRegistryValue(HKEY_LOCAL_MACHINE, IdentityKey, L"Custom_ID2", REG_BINARY,
                                  overlong, sizeof(overlong)));
     ClientIdentity identity;
     identity.CollectIdentity();
-    std::vector<BYTE> stored = StoredGuid();
-    ASSERT_EQ(16u, stored.size());
-    EXPECT_EQ(stored, GuidOf(identity));
-    EXPECT_NE(std::vector<BYTE>(16, 0x5A), stored);
+    EXPECT_EQ(std::vector<BYTE>(16, 0), GuidOf(identity));
+    EXPECT_EQ(std::vector<BYTE>(overlong, overlong + 20), StoredGuid());
 }
 
 TEST_F(ClientIdentityTest, ToolbarVersionWithCommasOrPoints) {

@@ -64,6 +64,7 @@ TEST_F(RecordDialogLeakTest, OpeningAndClosingTwoHundredTimesLeavesNothingBehind
     // As on the browser's user-interface thread, COM is initialised around the whole run.
     HRESULT com = CoInitialize(nullptr);
     ResourceSnapshot before = {};
+    ResourceSnapshot middle = {};
     ResourceSnapshot after = {};
     SIZE_T heapBefore = 0;
     SIZE_T heapAfter = 0;
@@ -80,7 +81,10 @@ TEST_F(RecordDialogLeakTest, OpeningAndClosingTwoHundredTimesLeavesNothingBehind
         round(); // the first round creates what lives for the process
         before = TakeResourceSnapshot();
         heapBefore = HeapBytesInUse();
-        for (int i = 0; i < 200 && !HasFailure(); i++)
+        for (int i = 0; i < 100 && !HasFailure(); i++)
+            round();
+        middle = TakeResourceSnapshot();
+        for (int i = 0; i < 100 && !HasFailure(); i++)
             round();
         after = TakeResourceSnapshot();
         heapAfter = HeapBytesInUse();
@@ -98,8 +102,12 @@ TEST_F(RecordDialogLeakTest, OpeningAndClosingTwoHundredTimesLeavesNothingBehind
     // parts of the process close meanwhile (a finished ping thread) may lower it.
     EXPECT_LE(after.handleProbe, before.handleProbe)
         << "before: " << before.Describe() << "; after: " << after.Describe();
-    EXPECT_EQ(before.gdiObjects, after.gdiObjects)
-        << "before: " << before.Describe() << "; after: " << after.Describe();
+    // Now and then, at any round, Wine's theme engine loads a theme's part images anew: six
+    // bitmaps at once, which stay. So the count may rise in one half of the run; a leak of an
+    // object every round, or every few rounds, raises it in both.
+    EXPECT_TRUE(middle.gdiObjects == before.gdiObjects || after.gdiObjects == middle.gdiObjects)
+        << "before: " << before.Describe() << "; after 100 rounds: " << middle.Describe()
+        << "; after 200: " << after.Describe();
     EXPECT_EQ(before.threadWindows, after.threadWindows)
         << "before: " << before.Describe() << "; after: " << after.Describe();
     // One round's rows hold 25 items of over 4 KB each; a leak of them would pass this at once.
