@@ -3,8 +3,10 @@
 #include "testbed/SolidIcons.h"
 
 AddressBarImages::AddressBarImages(HWND addressBar, const std::vector<COLORREF>& colors)
-    : addressBar_(addressBar), list_(CreateSolidImageList(colors)),
-      count_(ImageList_GetImageCount(list_)) {
+    : AddressBarImages(addressBar, CreateSolidImageList(colors)) {}
+
+AddressBarImages::AddressBarImages(HWND addressBar, HIMAGELIST list)
+    : addressBar_(addressBar), list_(list), count_(ImageList_GetImageCount(list_)) {
     SendMessageW(addressBar_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(list_));
 }
 

@@ -1,4 +1,4 @@
-// An image list of solid-colour site icons given to a browser frame's address bar
+// An image list of site icons (solid colours, or any) given to a browser frame's address bar
 // (CBEM_SETIMAGELIST) for the lifetime of the object, and entries that name their image.
 #pragma once
 
@@ -11,6 +11,8 @@ class AddressBarImages {
 public:
     // Image i of the list has colors[i].
     AddressBarImages(HWND addressBar, const std::vector<COLORREF>& colors);
+    // Gives the address bar this list of 16 x 16 images, which the object then owns.
+    AddressBarImages(HWND addressBar, HIMAGELIST list);
     // Takes the list back from the address bar and destroys it.
     ~AddressBarImages();
     AddressBarImages(const AddressBarImages&) = delete;

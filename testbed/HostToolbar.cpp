@@ -3,31 +3,19 @@
 #include <commctrl.h>
 
 #include "host/ButtonHost.h"
+#include "testbed/WindowClass.h"
 
 namespace {
 
 constexpr WCHAR FrameClass[] = L"VelaTestbed_HostFrame";
 constexpr WCHAR ToolbarProp[] = L"VelaTestbed_HostToolbar";
 
-void RegisterFrameClass() {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), FrameClass, &wc)) return;
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = FrameClass;
-    RegisterClassExW(&wc);
-}
-
 } // namespace
 
 HostToolbar::HostToolbar(std::initializer_list<WORD> commandIds, HWND parent) {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    RegisterFrameClass();
+    EnsureWindowClass(FrameClass, DefWindowProcW, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     DWORD placement = CCS_TOP;
@@ -97,15 +85,22 @@ void HostToolbar::HideButton(WORD commandId, BOOL hidden) {
     SendMessageW(toolbar_, TB_HIDEBUTTON, commandId, MAKELPARAM(hidden ? TRUE : FALSE, 0));
 }
 
-void HostToolbar::SetButtonText(WORD commandId, const WCHAR* text) {
+void HostToolbar::SetButton(WORD commandId, const WCHAR* text, HICON icon) {
+    if (!images_) {
+        images_.Reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4));
+        SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_.Get()));
+        // Text to the right of the image, on the buttons that ask for it.
+        SetWindowLongPtrW(toolbar_, GWL_STYLE,
+                          GetWindowLongPtrW(toolbar_, GWL_STYLE) | TBSTYLE_LIST);
+        SendMessageW(toolbar_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS);
+    }
     TBBUTTONINFOW info = {};
     info.cbSize = sizeof(info);
-    info.dwMask = TBIF_TEXT | TBIF_STYLE;
-    info.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE; // as wide as its text
+    info.dwMask = TBIF_TEXT | TBIF_STYLE | TBIF_IMAGE;
+    info.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE | BTNS_SHOWTEXT; // as wide as icon and text
+    info.iImage = icon ? ImageList_AddIcon(images_.Get(), icon) : I_IMAGENONE;
     info.pszText = const_cast<WCHAR*>(text);
     SendMessageW(toolbar_, TB_SETBUTTONINFOW, commandId, reinterpret_cast<LPARAM>(&info));
-    // Text-only buttons: no room kept for images above the text.
-    SendMessageW(toolbar_, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
     SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
 }
 

@@ -6,8 +6,11 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 #include <initializer_list>
 #include <vector>
+
+#include "env/Handles.h"
 
 class HostToolbar {
 public:
@@ -28,7 +31,9 @@ public:
     int UserQueryCount() const { return static_cast<int>(userQueries_.size()); }
 
     void HideButton(WORD commandId, BOOL hidden);
-    void SetButtonText(WORD commandId, const WCHAR* text);
+    // Shows the button as browser toolbars show theirs: its 16 x 16 icon (copied into the
+    // toolbar's image list) with its text beside it; with a null icon, the text alone.
+    void SetButton(WORD commandId, const WCHAR* text, HICON icon);
     // The button's rectangle in the toolbar's client coordinates (TB_GETRECT).
     RECT ButtonRect(WORD commandId) const;
     // Moves the frame's top-left corner to a screen position.
@@ -42,6 +47,7 @@ private:
     HWND frame_ = nullptr;
     HWND toolbar_ = nullptr;
     WNDPROC previousProc_ = nullptr;
+    UniqueImageList images_; // a toolbar does not own the image list it is given
     DWORD currentUser_ = 0;
     std::vector<LPARAM> userQueries_;
 };

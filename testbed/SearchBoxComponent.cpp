@@ -2,28 +2,13 @@
 
 #include <algorithm>
 
-namespace {
-
-void EnsureContainerClass(const WCHAR* name) {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    if (GetClassInfoExW(instance, name, &wc)) return;
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = instance;
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = name;
-    RegisterClassExW(&wc);
-}
-
-} // namespace
+#include "testbed/WindowClass.h"
 
 SearchBoxComponent::SearchBoxComponent(HostSite* site, HWND parent,
                                        const std::vector<std::wstring>& records,
                                        const WCHAR* containerClass)
     : site_(site), records_(records) {
-    EnsureContainerClass(containerClass);
+    EnsureWindowClass(containerClass, DefWindowProcW, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
     HINSTANCE instance = GetModuleHandleW(nullptr);
     container_ = CreateWindowExW(0, containerClass, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 200, 22,
                                  parent, nullptr, instance, nullptr);

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <windows.h>
+#include <vector>
 
-// Caches a 16 x 16 icon of color under iconUrl; true when the entry was committed.
+// Caches the .ico file's bytes under iconUrl; true when the entry was committed.
+bool SeedSiteIcon(const wchar_t* iconUrl, const std::vector<BYTE>& iconFile);
+// Caches a 16 x 16 icon of color.
 bool SeedSiteIcon(const wchar_t* iconUrl, COLORREF color);
 // Removes the entry and its file; true when there was one.
 bool RemoveSiteIcon(const wchar_t* iconUrl);

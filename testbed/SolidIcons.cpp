@@ -43,7 +43,13 @@ HICON CreateSolidIcon(int size, COLORREF color) {
     return icon;
 }
 
-std::vector<BYTE> SolidIconFileBytes(int size, COLORREF color) {
+namespace {
+
+const DWORD IconDirBytes = 6 + 16; // ICONDIR with one ICONDIRENTRY
+
+} // namespace
+
+std::vector<BYTE> IconFileBytes(int size, const std::vector<COLORREF>& pixels) {
     DWORD maskStride = ((size + 31) / 32) * 4;
     DWORD imageBytes =
         sizeof(BITMAPINFOHEADER) + size * size * 4 + maskStride * static_cast<DWORD>(size);
@@ -60,7 +66,7 @@ std::vector<BYTE> SolidIconFileBytes(int size, COLORREF color) {
     AppendValue<WORD>(bytes, 1);
     AppendValue<WORD>(bytes, 32);
     AppendValue<DWORD>(bytes, imageBytes);
-    AppendValue<DWORD>(bytes, 22);
+    AppendValue<DWORD>(bytes, IconDirBytes);
     BITMAPINFOHEADER header = {};
     header.biSize = sizeof(header);
     header.biWidth = size;
@@ -69,16 +75,23 @@ std::vector<BYTE> SolidIconFileBytes(int size, COLORREF color) {
     header.biBitCount = 32;
     header.biCompression = BI_RGB;
     AppendValue(bytes, header);
-    DWORD pixel =
-        0xFF000000 | (GetRValue(color) << 16) | (GetGValue(color) << 8) | GetBValue(color);
-    for (int i = 0; i < size * size; i++)
-        AppendValue(bytes, pixel);
+    // The image is stored bottom-up.
+    for (int y = size - 1; y >= 0; y--) {
+        for (int x = 0; x < size; x++) {
+            COLORREF color = pixels[y * size + x];
+            AppendValue<DWORD>(bytes, 0xFF000000 | (GetRValue(color) << 16) |
+                                          (GetGValue(color) << 8) | GetBValue(color));
+        }
+    }
     bytes.insert(bytes.end(), maskStride * size, 0);
     return bytes;
 }
 
-bool WriteSolidIconFile(const std::wstring& path, int size, COLORREF color) {
-    std::vector<BYTE> bytes = SolidIconFileBytes(size, color);
+std::vector<BYTE> SolidIconFileBytes(int size, COLORREF color) {
+    return IconFileBytes(size, std::vector<COLORREF>(size * size, color));
+}
+
+bool WriteIconFile(const std::wstring& path, const std::vector<BYTE>& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -86,6 +99,17 @@ bool WriteSolidIconFile(const std::wstring& path, int size, COLORREF color) {
     BOOL wrote = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     return wrote && written == bytes.size();
+}
+
+bool WriteSolidIconFile(const std::wstring& path, int size, COLORREF color) {
+    return WriteIconFile(path, SolidIconFileBytes(size, color));
+}
+
+HICON CreateIconFromFileBytes(const std::vector<BYTE>& bytes) {
+    if (bytes.size() <= IconDirBytes) return nullptr;
+    std::vector<BYTE> image(bytes.begin() + IconDirBytes, bytes.end());
+    return CreateIconFromResourceEx(image.data(), static_cast<DWORD>(image.size()), TRUE,
+                                    0x00030000, 0, 0, LR_DEFAULTCOLOR);
 }
 
 HIMAGELIST CreateSolidImageList(const std::vector<COLORREF>& colors) {

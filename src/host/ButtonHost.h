@@ -13,6 +13,11 @@ constexpr UINT ButtonHostInfoSize = 276;
 constexpr UINT ButtonHostInfoNameOffset = 28;      // const WCHAR*: the button's name
 constexpr UINT ButtonHostInfoCommandIdOffset = 32; // WORD: the button's toolbar command id
 
+// Resources of the module that a host shows on its toolbar: the button's icon and its caption
+// (string table entries 1, 2 and 3 all hold it).
+constexpr WORD ButtonIconId = 112;
+constexpr UINT ButtonCaptionId = 1;
+
 // Host message codes delivered through OnButtonMessage.
 enum ButtonMessage : LONG {
     ButtonCreate = 1,         // wparam: IButtonSite*

@@ -35,9 +35,9 @@ bool WaitForRows(HWND list, int timeoutMs) {
 
 } // namespace
 
-DemoTour::DemoTour(ReferenceHost& host, const UrlHistoryStandIn& history,
-                   const std::wstring& folder)
-    : host_(host), history_(history), folder_(folder) {}
+DemoTour::DemoTour(const DemoBrowser& browser, ReferenceHost& host,
+                   const UrlHistoryStandIn& history, const std::wstring& folder)
+    : browser_(browser), host_(host), history_(history), folder_(folder) {}
 
 DemoTour::~DemoTour() {
     Finish();
@@ -54,7 +54,7 @@ void DemoTour::Start() {
                 WaitForWindowGone(dialog, DialogWaitMs);
             }
         }
-        PostMessageW(host_.Frame(), WM_CLOSE, 0, 0);
+        PostMessageW(browser_.Window(), WM_CLOSE, 0, 0);
     });
 }
 
@@ -68,68 +68,113 @@ bool DemoTour::Step(bool ok, const char* what) {
     return ok;
 }
 
-bool DemoTour::Picture(HWND window, const WCHAR* name) {
-    if (folder_.empty()) return true;
-    Sleep(PaintWaitMs);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Sleep(PaintWaitMs / 2);
-    std::wstring path = folder_ + L"\\" + name;
-    return Step(SaveWindowPicture(window, path.c_str()), "a window picture could not be saved");
+bool DemoTour::Picture(HWND window, const WCHAR* name, const WCHAR* caption, DWORD waitMs) {
+    return Step(SavePictures(window, name, caption, waitMs), "a window picture could not be saved");
 }
 
-// The toolbar sends its parent WM_COMMAND when a button is clicked with the mouse.
-void DemoTour::ClickToolbarButton(WORD commandId) {
+bool DemoTour::SavePictures(HWND window, const WCHAR* name, const WCHAR* caption, DWORD waitMs) {
+    if (folder_.empty()) return true;
+    Sleep(waitMs);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Sleep(waitMs / 2);
+    if (name && !SaveWindowPicture(window, (folder_ + L"\\" + name).c_str())) return false;
+    WCHAR frame[32];
+    wsprintfW(frame, L"tour-%02d.bmp", ++frames_);
+    RECT browser = {};
+    GetWindowRect(browser_.Window(), &browser);
+    return SaveScreenPicture(browser, (folder_ + L"\\" + frame).c_str(), caption);
+}
+
+bool DemoTour::AddressBarPicture(const WCHAR* name, const WCHAR* caption) {
+    HWND bar = browser_.AddressBar();
+    SendMessageW(bar, CB_SHOWDROPDOWN, TRUE, 0);
+    bool ok = Step(SendMessageW(bar, CB_GETDROPPEDSTATE, 0, 0) != 0,
+                   "the address bar's drop-down did not open");
+    if (ok && !folder_.empty()) {
+        COMBOBOXINFO combo = {};
+        combo.cbSize = sizeof(combo);
+        GetComboBoxInfo(reinterpret_cast<HWND>(SendMessageW(bar, CBEM_GETCOMBOCONTROL, 0, 0)),
+                        &combo);
+        RECT list = {};
+        RECT top = {};
+        GetWindowRect(combo.hwndList, &list);
+        GetWindowRect(browser_.Window(), &top);
+        top.bottom = list.bottom + 12;
+        ok = Picture(browser_.Window(), nullptr, caption, PaintWaitMs) &&
+             Step(SaveScreenPicture(top, (folder_ + L"\\" + name).c_str(), nullptr),
+                  "a window picture could not be saved");
+    }
+    SendMessageW(bar, CB_SHOWDROPDOWN, FALSE, 0);
+    return ok;
+}
+
+// The pointer goes to the button, which lights up, and clicks it: the toolbar then sends its
+// parent WM_COMMAND.
+void DemoTour::ClickToolbarButton(WORD commandId, const WCHAR* caption) {
     HWND toolbar = host_.Toolbar();
     LRESULT index = SendMessageW(toolbar, TB_COMMANDTOINDEX, commandId, 0);
     RECT rect = {};
     SendMessageW(toolbar, TB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&rect));
-    LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-    PostMessageW(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, point);
-    PostMessageW(toolbar, WM_LBUTTONUP, 0, point);
+    POINT point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    POINT screen = point;
+    ClientToScreen(toolbar, &screen);
+    SetCursorPos(screen.x, screen.y);
+    Picture(toolbar, nullptr, caption, PaintWaitMs);
+    PostMessageW(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(point.x, point.y));
+    PostMessageW(toolbar, WM_LBUTTONUP, 0, MAKELPARAM(point.x, point.y));
 }
 
 bool DemoTour::VisitRecordDialog(HWND cleanDialog, int linkId, const WCHAR* caption,
-                                 const WCHAR* picture) {
+                                 const WCHAR* picture, const WCHAR* frameCaption) {
     PostClick(cleanDialog, linkId, STN_CLICKED);
     HWND records = WaitForDialog(caption, DialogWaitMs);
     if (!Step(records != nullptr, "a record dialog did not open")) return false;
     if (!Step(WaitForRows(GetDlgItem(records, IDC_RECORD_LIST), DialogWaitMs),
               "a record dialog listed no records"))
         return false;
-    if (!Picture(records, picture)) return false;
+    if (!Picture(records, picture, frameCaption, PaintWaitMs)) return false;
     PostMessageW(records, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     return Step(WaitForWindowGone(records, DialogWaitMs), "a record dialog did not close");
 }
 
 void DemoTour::Walk() {
-    HWND frame = host_.Frame();
-    if (!Picture(frame, L"main-window.bmp")) return;
+    HWND frame = browser_.Window();
+    if (!Picture(frame, L"main-window.bmp",
+                 L"A browser with the Vela toolbar: its search box and the \"Clear\" button",
+                 PaintWaitMs))
+        return;
+    if (!AddressBarPicture(L"address-bar-before.bmp",
+                           L"The address bar keeps the addresses typed into it"))
+        return;
 
-    ClickToolbarButton(ReferenceHost::ClearCommandId);
+    ClickToolbarButton(ReferenceHost::ClearCommandId, L"Press \"Clear\"");
     HWND clean = WaitForDialog(CleanCaption, DialogWaitMs);
     if (!Step(clean != nullptr, "pressing Clear opened no clean dialog")) return;
+    // The pointer leaves the scene.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    if (!Picture(clean, nullptr, L"The kinds of traces to clean", PaintWaitMs)) return;
 
     if (!VisitRecordDialog(clean, IDC_LINK_ADDRESS_BAR, AddressRecordsCaption,
-                           L"record-dialog-address-bar.bmp"))
+                           L"record-dialog-address-bar.bmp",
+                           L"Single address-bar records, with their site icons and page titles"))
         return;
     if (!VisitRecordDialog(clean, IDC_LINK_SEARCH_RECORDS, SearchRecordsCaption,
-                           L"record-dialog-search.bmp"))
+                           L"record-dialog-search.bmp", L"Single search-box records"))
         return;
 
     PressButton(clean, IDC_SELECT_ALL);
-    if (!Picture(clean, L"clean-dialog.bmp")) return;
+    if (!Picture(clean, L"clean-dialog.bmp", L"Every kind ticked", PaintWaitMs)) return;
 
     PostClick(clean, IDC_CLEAN_NOW, BN_CLICKED);
     HWND progress = WaitForDialog(ProgressCaption, DialogWaitMs);
     if (!Step(progress != nullptr, "cleaning showed no progress dialog")) return;
-    // The clean takes a moment per category; the picture is taken while it runs.
-    if (!folder_.empty()) {
-        Sleep(PaintWaitMs / 2);
-        SaveWindowPicture(progress, (folder_ + L"\\progress-dialog.bmp").c_str());
-    }
+    // The clean takes a moment per category; the pictures are taken while it runs, and are
+    // left out when it was quicker.
+    SavePictures(progress, L"progress-dialog.bmp", L"Cleaning", PaintWaitMs / 2);
     if (!Step(WaitForWindowGone(progress, CleanWaitMs), "the clean did not finish")) return;
 
-    after_ = CountTraces(host_, history_);
+    after_ = CountTraces(browser_.AddressBar(), host_, history_);
     PostMessageW(clean, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    Step(WaitForWindowGone(clean, DialogWaitMs), "the clean dialog did not close");
+    if (!Step(WaitForWindowGone(clean, DialogWaitMs), "the clean dialog did not close")) return;
+    AddressBarPicture(L"address-bar-after.bmp", L"Cleaned: the address bar's list is empty");
 }

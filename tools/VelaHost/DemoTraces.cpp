@@ -7,7 +7,9 @@
 
 #include "env/Handles.h"
 #include "testbed/AddressBarImages.h"
+#include "testbed/DibCanvas.h"
 #include "testbed/SiteIconCache.h"
+#include "testbed/SolidIcons.h"
 #include "testbed/UrlCacheSeed.h"
 #include "testbed/UrlHistoryStandIn.h"
 
@@ -20,17 +22,48 @@ const WCHAR PasswordsKey[] = L"Software\\Microsoft\\Internet Explorer\\IntelliFo
 struct Site {
     const WCHAR* url;
     const WCHAR* title;
-    COLORREF iconColor;
+    WCHAR letter; // its icon: this letter in white on the site's colour
+    COLORREF color;
 };
 
 const Site Sites[] = {
-    {L"http://news.example.cn/", L"新闻首页", RGB(200, 40, 40)},
-    {L"http://www.example.com/", L"Example Domain", RGB(40, 120, 200)},
-    {L"https://mail.example.org:8443/inbox", L"收件箱 - 邮箱", RGB(40, 160, 80)},
-    {L"http://video.example.net/play?id=42", L"视频播放", RGB(220, 150, 20)},
-    {L"http://shop.example.cn/cart", L"购物车", RGB(150, 60, 190)},
-    {L"http://bbs.example.com/thread/7", L"论坛 - 今日热帖", RGB(90, 90, 90)},
+    {L"http://www.example.com/", L"Example Domain", L'E', RGB(40, 110, 190)},
+    {L"http://news.example.cn/", L"新闻首页", L'N', RGB(200, 40, 40)},
+    {L"https://mail.example.org:8443/inbox", L"收件箱 - 邮箱", L'M', RGB(30, 150, 80)},
+    {L"http://video.example.net/play?id=42", L"视频播放", L'V', RGB(230, 130, 20)},
+    {L"http://shop.example.cn/cart", L"购物车", L'S', RGB(140, 60, 180)},
+    {L"http://bbs.example.com/thread/7", L"论坛 - 今日热帖", L'B', RGB(80, 80, 80)},
 };
+
+// A site's icon as an .ico file, drawn as sites of the time drew theirs: a bold letter on the
+// site's colour. A space gives the browser's icon for pages without one, a blank grey square.
+std::vector<BYTE> SiteIconFile(WCHAR letter, COLORREF color) {
+    const int Size = 16;
+    DibCanvas canvas(Size, Size);
+    canvas.Fill(color);
+    UniqueFont font(CreateFontW(-13, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                                DEFAULT_PITCH, L"Tahoma"));
+    {
+        SelectedObject selected(canvas.Dc(), font.Get());
+        SetBkMode(canvas.Dc(), TRANSPARENT);
+        SetTextColor(canvas.Dc(), RGB(255, 255, 255));
+        RECT all = {0, 0, Size, Size};
+        DrawTextW(canvas.Dc(), &letter, 1, &all, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < Size; y++) {
+        for (int x = 0; x < Size; x++)
+            pixels.push_back(canvas.Pixel(x, y));
+    }
+    return IconFileBytes(Size, pixels);
+}
+
+// Appends the icon of an .ico file to an image list.
+void AddImage(HIMAGELIST list, const std::vector<BYTE>& iconFile) {
+    UniqueIcon icon(CreateIconFromFileBytes(iconFile));
+    ImageList_AddIcon(list, icon.Get());
+}
 
 // The site icon the browser would have cached for a page: "scheme://host/favicon.ico".
 std::wstring SiteIconUrl(const WCHAR* url) {
@@ -102,23 +135,25 @@ std::vector<std::wstring> DemoSearchRecords() {
     return {L"天气预报", L"火车票查询", L"win32 list view owner draw", L"北京 美食", L"汇率"};
 }
 
-bool SeedDemoTraces(ReferenceHost& host, UrlHistoryStandIn& history,
+bool SeedDemoTraces(HWND addressBar, UrlHistoryStandIn& history,
                     std::unique_ptr<AddressBarImages>* images) {
     bool ok = true;
 
-    // The address bar shows each site with its icon; image 0 is the browser's page icon.
-    std::vector<COLORREF> colors = {RGB(160, 160, 160)};
+    // The address bar shows each site with its icon, which the cache holds too; image 0 is the
+    // browser's icon for pages without one.
+    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 8, 1);
+    AddImage(list, SiteIconFile(L' ', RGB(160, 160, 160)));
     std::vector<AddressBarEntry> entries;
     int number = 1;
     for (const Site& site : Sites) {
-        ok &= SetString(TypedUrlsKey, (L"url" + std::to_wstring(number++)).c_str(), site.url);
-        entries.push_back({site.url, static_cast<int>(colors.size())});
-        colors.push_back(site.iconColor);
+        ok &= SetString(TypedUrlsKey, (L"url" + std::to_wstring(number)).c_str(), site.url);
+        entries.push_back({site.url, number++});
         history.SetTitle(site.url, site.title);
-        ok &= SeedSiteIcon(SiteIconUrl(site.url).c_str(), site.iconColor);
+        std::vector<BYTE> icon = SiteIconFile(site.letter, site.color);
+        AddImage(list, icon);
+        ok &= SeedSiteIcon(SiteIconUrl(site.url).c_str(), icon);
     }
-    HWND addressBar = host.Browser().AddressBar();
-    images->reset(new AddressBarImages(addressBar, colors));
+    images->reset(new AddressBarImages(addressBar, list));
     AddImageEntries(addressBar, entries);
     history.SetTitle(L"http://docs.example.com/guide", L"Guide");
     history.SetTitle(L"http://www.example.com/about", L"About us");
@@ -145,11 +180,11 @@ bool SeedDemoTraces(ReferenceHost& host, UrlHistoryStandIn& history,
     return ok;
 }
 
-TraceCounts CountTraces(ReferenceHost& host, const UrlHistoryStandIn& history) {
+TraceCounts CountTraces(HWND addressBar, const ReferenceHost& host,
+                        const UrlHistoryStandIn& history) {
     TraceCounts counts;
     counts.typedUrls = CountValues(TypedUrlsKey);
-    counts.addressBar =
-        static_cast<int>(SendMessageW(host.Browser().AddressBar(), CB_GETCOUNT, 0, 0));
+    counts.addressBar = static_cast<int>(SendMessageW(addressBar, CB_GETCOUNT, 0, 0));
     counts.history = history.UrlCount();
     counts.visitHistory = CountVisitHistory();
     counts.formData = CountValues(FormDataKey);

@@ -27,13 +27,14 @@ struct TraceCounts {
 
 // The search box's records of the demo, newest first.
 std::vector<std::wstring> DemoSearchRecords();
-// Seeds every store: typed URLs and the address bar, history titles, site icons, cache
+// Seeds every store: typed URLs and the browser's address bar, history titles, site icons, cache
 // entries and cookies, form-data and password values, the visit-history file. The browser
 // is Internet Explorer 7, whose form data and passwords live in the IntelliForms keys.
 // The address bar's image list is kept in images for as long as the frame lives.
-bool SeedDemoTraces(ReferenceHost& host, UrlHistoryStandIn& history,
+bool SeedDemoTraces(HWND addressBar, UrlHistoryStandIn& history,
                     std::unique_ptr<AddressBarImages>* images);
-TraceCounts CountTraces(ReferenceHost& host, const UrlHistoryStandIn& history);
+TraceCounts CountTraces(HWND addressBar, const ReferenceHost& host,
+                        const UrlHistoryStandIn& history);
 bool IsEmpty(const TraceCounts& counts);
 // A table of every store, before and after, on standard output.
 void PrintTraceTable(const TraceCounts& before, const TraceCounts& after);

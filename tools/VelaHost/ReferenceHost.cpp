@@ -1,20 +1,24 @@
 #include "tools/VelaHost/ReferenceHost.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
+
+#include "testbed/WindowClass.h"
 
 namespace {
 
-const WCHAR HostProp[] = L"VelaHost.ReferenceHost";
-const int AddressBarHeight = 30;
-const int ToolbarHeight = 28;
-const int SearchBoxWidth = 220;
+const WCHAR BandClass[] = L"VelaHost_ToolbarBand";
+const int SearchBoxWidth = 200;
+const int SearchBoxHeight = 20;
 
 } // namespace
 
-ReferenceHost::ReferenceHost(const std::vector<std::wstring>& searchRecords)
-    : toolbar_({ClearCommandId}, browserFrame_.Window()), site_(HostSite::Make()),
-      browser_(TestBrowser::Make(browserFrame_.Window())),
+ReferenceHost::ReferenceHost(const BrowserFrame& browser,
+                             const std::vector<std::wstring>& searchRecords)
+    : band_(CreateBand(browser.Rebar())), toolbar_({SearchCommandId, ClearCommandId}, band_),
+      site_(HostSite::Make()), browser_(TestBrowser::Make(browser.Window())),
       searchBox_(site_.Get(), toolbar_.Window(), searchRecords), info_(L"Clear", ClearCommandId) {
+    SetWindowLongPtrW(band_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     // The toolbar confirms its user both through its window and through the shared memory
     // that every toolbar of the session reads.
     sharedMemory_.SetUserNumber(CurrentUser);
@@ -22,29 +26,38 @@ ReferenceHost::ReferenceHost(const std::vector<std::wstring>& searchRecords)
     site_->SetToolbarWindow(toolbar_.Window());
     site_->SetCurrentUser(CurrentUser);
     site_->SetBrowser(browser_.Get());
-    // The search box is drawn sunken, as an edit field on a toolbar is.
+
+    // The search box comes first on the toolbar, sunken as an edit field on a toolbar is, and
+    // its button right after it; the module's button follows once the module is loaded.
+    HWND toolbar = toolbar_.Window();
+    HICON searchIcon = nullptr;
+    ExtractIconExW(L"shell32.dll", -23, nullptr, &searchIcon, 1); // the shell's "Search"
+    toolbar_.SetButton(SearchCommandId, L"搜索", searchIcon);
+    if (searchIcon) DestroyIcon(searchIcon);
+    int height = HIWORD(SendMessageW(toolbar, TB_GETBUTTONSIZE, 0, 0));
+    SendMessageW(toolbar, TB_SETINDENT, SearchBoxWidth + 6, 0);
     HWND edit = searchBox_.Edit();
     SetWindowLongPtrW(edit, GWL_EXSTYLE, GetWindowLongPtrW(edit, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
+    MoveWindow(searchBox_.Container(), 4, (height - SearchBoxHeight) / 2, SearchBoxWidth,
+               SearchBoxHeight, TRUE);
+    MoveWindow(edit, 0, 0, SearchBoxWidth, SearchBoxHeight, TRUE);
 
-    HWND frame = browserFrame_.Window();
-    SetWindowTextW(frame, L"Vela reference host");
-    page_ = CreateWindowExW(
-        0, L"Static", L"\n\n\nVelaClear reference host: press \"Clear\" on the toolbar above.",
-        WS_CHILD | WS_VISIBLE | SS_CENTER, 0, 0, 0, 0, frame, nullptr, GetModuleHandleW(nullptr),
-        nullptr);
-    SendMessageW(page_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
-                 FALSE);
-    // The toolbar's notifications reach the frame; the host answers them here.
-    SetPropW(frame, HostProp, this);
-    frameProc_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameProc)));
+    // The band: a row of its own with the toolbar's name, locked in place, as high as the
+    // toolbar's buttons.
+    REBARBANDINFOW band = {};
+    band.cbSize = sizeof(band);
+    band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_STYLE | RBBIM_TEXT;
+    band.fStyle = RBBS_BREAK | RBBS_NOGRIPPER;
+    band.lpText = const_cast<WCHAR*>(L"Vela");
+    band.hwndChild = band_;
+    band.cxMinChild = SearchBoxWidth;
+    band.cyMinChild = height;
+    SendMessageW(browser.Rebar(), RB_INSERTBANDW, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(&band));
 }
 
 ReferenceHost::~ReferenceHost() {
-    if (HWND frame = browserFrame_.Window()) {
-        SetWindowLongPtrW(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(frameProc_));
-        RemovePropW(frame, HostProp);
-    }
+    if (IsWindow(band_)) SetWindowLongPtrW(band_, GWLP_USERDATA, 0);
     if (buttonCreated_) onButtonMessage_(info_.Get(), ClearButtonId, ButtonDestroy, 0, 0);
     if (module_) FreeLibrary(module_);
 }
@@ -60,16 +73,13 @@ bool ReferenceHost::Start(const WCHAR* modulePath, std::wstring* error) {
         return false;
     }
 
-    // The button's caption comes from the module's string table.
-    WCHAR text[64] = L"Clear";
-    LoadStringW(module_, 1, text, 64);
-    toolbar_.SetButtonText(ClearCommandId, text);
-
-    HWND frame = browserFrame_.Window();
-    SetWindowPos(frame, nullptr, 40, 40, 820, 560, SWP_NOZORDER);
-    ShowWindow(frame, SW_SHOW);
-    Layout();
-    UpdateWindow(frame);
+    // The button shows the module's icon and, beside it, the caption from its string table.
+    WCHAR caption[64] = L"Clear";
+    LoadStringW(module_, ButtonCaptionId, caption, 64);
+    HICON icon = static_cast<HICON>(
+        LoadImageW(module_, MAKEINTRESOURCEW(ButtonIconId), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    toolbar_.SetButton(ClearCommandId, caption, icon);
+    if (icon) DestroyIcon(icon);
 
     // Message 2: create the button, hand over the site and report it shown.
     if (!onButtonMessage_(info_.Get(), ClearButtonId, ButtonCreateAndShow, site_->AsWParam(), 0)) {
@@ -80,64 +90,24 @@ bool ReferenceHost::Start(const WCHAR* modulePath, std::wstring* error) {
     return true;
 }
 
-int ReferenceHost::Run() {
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return static_cast<int>(message.wParam);
-}
-
 void ReferenceHost::PressClear() {
     if (buttonCreated_) onButtonMessage_(info_.Get(), ClearButtonId, ButtonPressed, 0, 0);
 }
 
-// The address bar's rebar on top, the toolbar below it with the search box right of its
-// buttons, and the page filling the rest.
-void ReferenceHost::Layout() {
-    RECT client = {};
-    GetClientRect(browserFrame_.Window(), &client);
-    int width = client.right;
-    MoveWindow(browserFrame_.Worker(), 0, 0, width, AddressBarHeight, TRUE);
-    MoveWindow(browserFrame_.Rebar(), 0, 0, width, AddressBarHeight, TRUE);
-    MoveWindow(toolbar_.Window(), 0, AddressBarHeight, width, ToolbarHeight, TRUE);
-    RECT button = toolbar_.ButtonRect(ClearCommandId);
-    MoveWindow(searchBox_.Container(), button.right + 16, 3, SearchBoxWidth, ToolbarHeight - 6,
-               TRUE);
-    MoveWindow(searchBox_.Edit(), 0, 0, SearchBoxWidth, ToolbarHeight - 6, TRUE);
-    int pageTop = AddressBarHeight + ToolbarHeight;
-    MoveWindow(page_, 0, pageTop, width, client.bottom - pageTop, TRUE);
+HWND ReferenceHost::CreateBand(HWND rebar) {
+    EnsureWindowClass(BandClass, BandProc, nullptr);
+    return CreateWindowExW(0, BandClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0,
+                           0, rebar, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
-LRESULT CALLBACK ReferenceHost::FrameProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    auto* host = static_cast<ReferenceHost*>(GetPropW(window, HostProp));
-    if (!host) return DefWindowProcW(window, message, wparam, lparam);
-    WNDPROC previous = host->frameProc_;
-    switch (message) {
-    case WM_COMMAND:
-        if (LOWORD(wparam) == ClearCommandId && reinterpret_cast<HWND>(lparam) == host->Toolbar()) {
-            host->PressClear();
-            return 0;
-        }
-        break;
-    case WM_SIZE:
-        host->Layout();
-        break;
-    case WM_CTLCOLORSTATIC:
-        // The page is white, as an empty browser page is.
-        if (reinterpret_cast<HWND>(lparam) == host->page_) {
-            SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_WINDOW));
-            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
-        }
-        break;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        break;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-        RemovePropW(window, HostProp);
-        break;
+LRESULT CALLBACK ReferenceHost::BandProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    auto* host = reinterpret_cast<ReferenceHost*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (host && message == WM_COMMAND && LOWORD(wparam) == ClearCommandId) {
+        host->PressClear();
+        return 0;
     }
-    return CallWindowProcW(previous, window, message, wparam, lparam);
+    // The toolbar fills the band.
+    if (host && message == WM_SIZE)
+        MoveWindow(host->Toolbar(), 0, 0, LOWORD(lparam), HIWORD(lparam), TRUE);
+    return DefWindowProcW(window, message, wparam, lparam);
 }

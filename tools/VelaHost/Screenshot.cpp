@@ -4,6 +4,8 @@
 
 namespace {
 
+const int CaptionHeight = 30;
+
 inline void DeleteMemoryDc(HDC dc) {
     DeleteDC(dc);
 }
@@ -27,14 +29,32 @@ bool WriteBmp(const WCHAR* path, const BITMAPINFOHEADER& header, const void* bit
     return ok;
 }
 
+// White text on a dark strip, as the captions of a slide show.
+void DrawCaption(HDC dc, RECT strip, const WCHAR* caption) {
+    UniqueBrush background(CreateSolidBrush(RGB(48, 48, 52)));
+    FillRect(dc, &strip, background.Get());
+    UniqueFont font(CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                                DEFAULT_PITCH, L"Tahoma"));
+    SelectedObject selected(dc, font.Get());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    DrawTextW(dc, caption, -1, &strip, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
+
 } // namespace
 
 bool SaveWindowPicture(HWND window, const WCHAR* path) {
     RECT rect = {};
     if (!IsWindow(window) || !GetWindowRect(window, &rect)) return false;
+    return SaveScreenPicture(rect, path, nullptr);
+}
+
+bool SaveScreenPicture(const RECT& rect, const WCHAR* path, const WCHAR* caption) {
     int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0) return false;
+    int shown = rect.bottom - rect.top;
+    if (width <= 0 || shown <= 0) return false;
+    int height = caption ? shown + CaptionHeight : shown;
 
     BITMAPINFO info = {};
     BITMAPINFOHEADER& header = info.bmiHeader;
@@ -55,7 +75,8 @@ bool SaveWindowPicture(HWND window, const WCHAR* path) {
     bool saved = false;
     {
         SelectedObject selected(memory.Get(), bitmap.Get());
-        if (BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top, SRCCOPY)) {
+        if (BitBlt(memory.Get(), 0, 0, width, shown, screen.Get(), rect.left, rect.top, SRCCOPY)) {
+            if (caption) DrawCaption(memory.Get(), {0, shown, width, height}, caption);
             GdiFlush();
             saved = WriteBmp(path, header, bits);
         }

@@ -13,6 +13,7 @@
 #include "testbed/AddressBarImages.h"
 #include "testbed/ButtonModule.h"
 #include "testbed/UrlHistoryStandIn.h"
+#include "tools/VelaHost/DemoBrowser.h"
 #include "tools/VelaHost/DemoTour.h"
 #include "tools/VelaHost/DemoTraces.h"
 #include "tools/VelaHost/ReferenceHost.h"
@@ -49,22 +50,26 @@ int wmain(int argc, wchar_t** argv) {
             history.reset(new UrlHistoryStandIn());
             if (!history->IsReady()) return Fail("the URL history stand-in is not available");
         }
-        ReferenceHost host(seed ? DemoSearchRecords() : std::vector<std::wstring>());
+        DemoBrowser browser;
+        ReferenceHost host(browser.Frame(),
+                           seed ? DemoSearchRecords() : std::vector<std::wstring>());
         std::unique_ptr<AddressBarImages> addressBarImages;
-        if (seed && !SeedDemoTraces(host, *history, &addressBarImages))
+        if (seed && !SeedDemoTraces(browser.AddressBar(), *history, &addressBarImages))
             return Fail("seeding the demo traces failed");
 
+        // The toolbar is loaded into a browser that is already on the screen.
+        browser.Show();
         std::wstring error;
         if (!host.Start(PathBesideProgram(L"VelaClear.dll").c_str(), &error)) {
             fwprintf(stderr, L"VelaHost: %ls\n", error.c_str());
             return 1;
         }
-        if (!tourFolder) return host.Run();
+        if (!tourFolder) return browser.Run();
 
-        TraceCounts before = CountTraces(host, *history);
-        DemoTour tour(host, *history, lstrcmpW(tourFolder, L"-") ? tourFolder : L"");
+        TraceCounts before = CountTraces(browser.AddressBar(), host, *history);
+        DemoTour tour(browser, host, *history, lstrcmpW(tourFolder, L"-") ? tourFolder : L"");
         tour.Start();
-        host.Run();
+        browser.Run();
         if (!tour.Finish()) {
             fprintf(stderr, "VelaHost: tour failed: %s\n", tour.Failure().c_str());
             result = 1;
