@@ -35,6 +35,7 @@ foreach(line ${lines})
     string(APPEND table "    &ImportSlot${count},\n")
     math(EXPR count "${count} + 1")
 endforeach()
-file(WRITE ${OUT}.new "// Generated from ${LIST}.\n${slots}\nextern void* const* const BaselineImportSlots[] = {\n${table}};\n")
+file(WRITE ${OUT}.new "// Generated from ${LIST}.\n${slots}\n"
+    "extern void* const* const BaselineImportSlots[] = {\n${table}};\n")
 file(COPY_FILE ${OUT}.new ${OUT} ONLY_IF_DIFFERENT)
 file(REMOVE ${OUT}.new)
