@@ -7,13 +7,14 @@
 // has no console to read it from, and the two take about 75 KB. The module catches every
 // exception at its boundaries, so the handler only ends the process, as the default one does.
 //
-// The thread primitives. The unwinder, the exception and static-initialisation code and the
-// emulated thread-local storage of the runtime call a few POSIX thread functions, which would
-// link the whole winpthreads library (about 30 KB, with imports from KERNEL32 that Windows
-// 2000 lacks). They are defined here on plain Win32: a mutex that yields while another
-// thread holds it (the runtime holds its mutexes for a few instructions at a time), a once
-// flag, thread-local keys on TLS indexes, and a condition variable that lets its waiters
-// recheck after a short sleep. No other thread function of winpthreads is linked.
+// The thread primitives. The unwinder, the exception code and the emulated thread-local
+// storage of the runtime call a few POSIX thread functions, which would link the whole
+// winpthreads library (about 30 KB, with imports from KERNEL32 that Windows 2000 lacks). They
+// are defined here on plain Win32: a mutex that yields while another thread holds it (the
+// runtime holds its mutexes for a few instructions at a time), a once flag and thread-local
+// keys on TLS indexes. The guards of function-local statics, whose library version waits on
+// winpthreads' condition variables, are defined here too, and so are the nothrow allocation
+// functions. No function of winpthreads is linked.
 #include <windows.h>
 #include <cerrno>
 #include <cstdlib>
