@@ -27,10 +27,6 @@ const int ClearIconId = 112;
 
 const COLORREF LinkColor = RGB(8, 51, 189);
 
-// The link labels share their property names with the record list's subclass.
-const WCHAR LinkOwnerProp[] = L"{A6381A91-EF3F-44ca-97A7-39CA5650FB8E}";
-const WCHAR LinkProcProp[] = L"{B97AE1D3-AEF0-4467-877D-5D958855BDED}";
-
 } // namespace
 
 const int LinkIds[] = {AddressLinkId, SearchLinkId};

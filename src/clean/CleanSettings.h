@@ -12,7 +12,7 @@ struct CleanCategory {
 };
 
 // In clean order, which is neither the order of the control ids nor the order on screen.
-constexpr CleanCategory CategoryTable[] = {
+inline constexpr CleanCategory CategoryTable[] = {
     {1179, 0x01}, // IE address-bar records
     {1162, 0x02}, // browsing history
     {1183, 0x04}, // AutoComplete form data

@@ -94,9 +94,10 @@ void PingBindCallback::SetPostBody(HGLOBAL body, DWORD size) {
 
 STDMETHODIMP PingBindCallback::QueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IBindStatusCallback)) {
+    // Word by word: IsEqualIID is a memcmp, which only the size-optimised build would import.
+    if (InlineIsEqualGUID(iid, IID_IUnknown) || InlineIsEqualGUID(iid, IID_IBindStatusCallback)) {
         *out = static_cast<IBindStatusCallback*>(this);
-    } else if (IsEqualIID(iid, IID_IHttpNegotiate)) {
+    } else if (InlineIsEqualGUID(iid, IID_IHttpNegotiate)) {
         *out = static_cast<IHttpNegotiate*>(this);
     } else {
         *out = nullptr;

@@ -6,14 +6,11 @@
 #include "cleaners/TypedUrlStore.h"
 #include "host/Module.h"
 #include "records/CheckImages.h"
+#include "ui/LinkLabel.h"
 
 int DeleteLinkWidth = 0;
 
 namespace {
-
-// The same property names as the clean dialog's link labels: each window carries one set.
-const WCHAR ListOwnerProp[] = L"{A6381A91-EF3F-44ca-97A7-39CA5650FB8E}";
-const WCHAR ListProcProp[] = L"{B97AE1D3-AEF0-4467-877D-5D958855BDED}";
 
 const WCHAR DeleteLinkText[] = L"删除";
 const COLORREF SelectedRowColor = RGB(199, 228, 243);
@@ -33,7 +30,7 @@ const int SearchTextUnits = 260;
 } // namespace
 
 RecordDeleteDialog::RecordDeleteDialog()
-    : DialogBase(TemplateId), listSubclass_(ListOwnerProp, ListProcProp) {}
+    : DialogBase(TemplateId), listSubclass_(LinkOwnerProp, LinkProcProp) {}
 
 RecordDeleteDialog::~RecordDeleteDialog() = default;
 
@@ -340,7 +337,7 @@ BOOL RecordDeleteDialog::IsVerticalScrollBarVisible(HWND listView) {
 
 LRESULT CALLBACK RecordDeleteDialog::ListViewProc(HWND window, UINT message, WPARAM wParam,
                                                   LPARAM lParam) {
-    static const WindowSubclass properties(ListOwnerProp, ListProcProp);
+    static const WindowSubclass properties(LinkOwnerProp, LinkProcProp);
     auto* dialog = static_cast<RecordDeleteDialog*>(properties.Owner(window));
     WNDPROC previous = properties.PreviousProc(window);
 

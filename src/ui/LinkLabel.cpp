@@ -42,8 +42,7 @@ LinkLabelOwner* OwnerOf(HWND label, const WindowSubclass& subclass) {
 LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
     // The names are fixed for link labels; a subclass object made with them reads the
     // properties of any label.
-    static const WindowSubclass names(L"{A6381A91-EF3F-44ca-97A7-39CA5650FB8E}",
-                                      L"{B97AE1D3-AEF0-4467-877D-5D958855BDED}");
+    static const WindowSubclass names(LinkOwnerProp, LinkProcProp);
     LinkLabelOwner* owner = OwnerOf(label, names);
     WNDPROC previous = names.PreviousProc(label);
     if (!owner) return CallWindowProcW(previous, label, message, wParam, lParam);

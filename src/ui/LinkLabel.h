@@ -10,6 +10,11 @@
 // Keeps a label underlined after the pointer leaves it when present with any non-null value.
 constexpr WCHAR UnderlineAlwaysProp[] = L"Underline Always";
 
+// The properties through which a link label finds its owner and its previous procedure. The
+// record list's subclass uses the same names: each window carries one set.
+inline constexpr WCHAR LinkOwnerProp[] = L"{A6381A91-EF3F-44ca-97A7-39CA5650FB8E}";
+inline constexpr WCHAR LinkProcProp[] = L"{B97AE1D3-AEF0-4467-877D-5D958855BDED}";
+
 // What the dialog that owns link labels provides them: the two fonts it creates and deletes,
 // and the subclass through which the labels find it again.
 class LinkLabelOwner {

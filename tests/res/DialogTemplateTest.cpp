@@ -1,13 +1,16 @@
 // The module's resources as the built DLL carries them: the three dialog templates control by
-// control, the icon, the string table and the manifest.
+// control, the icon, the string table, the manifest and the version resource.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 #include <cstring>
+#include <cwchar>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
+#include "env/SystemQueries.h"
 #include "res/DialogTemplate.h"
 #include "res/resource.h"
 
@@ -348,6 +351,76 @@ TEST_F(ModuleResources, ManifestAsksForCommonControls6) {
     EXPECT_NE(std::string::npos, element.find("version=\"6.0.0.0\"")) << element;
     EXPECT_NE(std::string::npos, element.find("processorArchitecture=\"x86\"")) << element;
     EXPECT_NE(std::string::npos, element.find("publicKeyToken=\"6595b64144ccf1df\"")) << element;
+}
+
+// The version resource that installers compare on upgrade and the file's properties show: the
+// project's version in numbers and in text, product and company in Chinese (PRC) only.
+TEST_F(ModuleResources, VersionResourceCarriesTheProjectVersion) {
+    DWORD size = 0;
+    EXPECT_NE(nullptr, ResourceBytes(module_, RT_VERSION, MAKEINTRESOURCEW(VS_VERSION_INFO),
+                                     ChinesePrc, &size))
+        << "no Chinese (PRC) version resource";
+    WORD expected[4] = {};
+    ASSERT_EQ(4, swscanf(VELA_VERSION, L"%hu.%hu.%hu.%hu", &expected[0], &expected[1], &expected[2],
+                         &expected[3]))
+        << Narrow(VELA_VERSION);
+
+    std::wstring path = BinPath(L"VelaClear.dll");
+    DWORD handle = 0;
+    DWORD bytes = GetFileVersionInfoSizeW(path.c_str(), &handle);
+    ASSERT_NE(0u, bytes) << "error " << GetLastError();
+    std::vector<BYTE> block(bytes);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, bytes, block.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_EQ(sizeof(VS_FIXEDFILEINFO), length);
+    EXPECT_EQ(VS_FFI_SIGNATURE, fixed->dwSignature) << std::hex << fixed->dwSignature;
+    DWORD high = MAKELONG(expected[1], expected[0]);
+    DWORD low = MAKELONG(expected[3], expected[2]);
+    EXPECT_EQ(high, fixed->dwFileVersionMS) << std::hex << "0x" << fixed->dwFileVersionMS;
+    EXPECT_EQ(low, fixed->dwFileVersionLS) << std::hex << "0x" << fixed->dwFileVersionLS;
+    EXPECT_EQ(high, fixed->dwProductVersionMS) << std::hex << "0x" << fixed->dwProductVersionMS;
+    EXPECT_EQ(low, fixed->dwProductVersionLS) << std::hex << "0x" << fixed->dwProductVersionLS;
+    EXPECT_EQ(static_cast<DWORD>(VFT_DLL), fixed->dwFileType);
+    EXPECT_EQ(0u, fixed->dwFileFlags & fixed->dwFileFlagsMask) << std::hex << fixed->dwFileFlags;
+
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    };
+    Translation* translations = nullptr;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translations), &length));
+    ASSERT_EQ(sizeof(Translation), length) << "one translation only";
+    EXPECT_EQ(ChinesePrc, translations[0].language) << std::hex << translations[0].language;
+    EXPECT_EQ(1200, translations[0].codePage);
+
+    const struct {
+        const wchar_t* name;
+        const wchar_t* value;
+    } strings[] = {
+        {L"CompanyName", L"Corvane"},
+        {L"ProductName", L"Vela工具栏"},
+        {L"FileDescription", L"Vela工具栏清理按钮"},
+        {L"OriginalFilename", L"VelaClear.dll"},
+        {L"FileVersion", VELA_VERSION},
+        {L"ProductVersion", VELA_VERSION},
+    };
+    for (const auto& entry : strings) {
+        std::wstring query = std::wstring(L"\\StringFileInfo\\080404b0\\") + entry.name;
+        WCHAR* text = nullptr;
+        EXPECT_TRUE(
+            VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &length))
+            << Narrow(entry.name);
+        EXPECT_EQ(Narrow(entry.value), Narrow(text ? text : L"")) << Narrow(entry.name);
+    }
+
+    // The module's own version query reads the same numbers.
+    WCHAR text[64] = {};
+    ASSERT_EQ(1, GetFileVersionString(path.c_str(), text, 63));
+    EXPECT_EQ(Narrow(VELA_VERSION), Narrow(text));
 }
 
 } // namespace

@@ -2,10 +2,12 @@
 // are built on, in one run, and prints the ratios as a table and as JSON.
 //
 //   VelaBench.exe [--quick | --thorough] [--out FILE.json] [--only cache|dialog|typed|module]
+//                 [--release VelaClear.dll --baseline LoadBaseline.dll]
 //
 // --quick runs few repetitions on small sizes, to check that every figure can be made;
 // the default measures URL caches of 1,000 and 5,000 entries; --thorough adds 20,000 entries and
-// repeats the large caches more often, for a spread on every size.
+// repeats the large caches more often, for a spread on every size. --release and --baseline add
+// the released DLL's load figure against its like-for-like baseline.
 #include <windows.h>
 #include <commctrl.h>
 #include <cstdio>
@@ -25,6 +27,8 @@ struct Options {
     bool thorough = false;
     std::wstring out;
     std::wstring only;
+    std::wstring release;
+    std::wstring baseline;
 };
 
 bool ParseOptions(int argc, wchar_t** argv, Options* options) {
@@ -38,11 +42,15 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
             options->out = argv[++i];
         } else if (arg == L"--only" && i + 1 < argc) {
             options->only = argv[++i];
+        } else if (arg == L"--release" && i + 1 < argc) {
+            options->release = argv[++i];
+        } else if (arg == L"--baseline" && i + 1 < argc) {
+            options->baseline = argv[++i];
         } else {
             return false;
         }
     }
-    return true;
+    return options->release.empty() == options->baseline.empty();
 }
 
 bool Wanted(const Options& options, const wchar_t* group) {
@@ -55,7 +63,8 @@ int wmain(int argc, wchar_t** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
         fprintf(stderr, "usage: VelaBench.exe [--quick | --thorough] [--out FILE.json] "
-                        "[--only cache|dialog|typed|module]\n");
+                        "[--only cache|dialog|typed|module] "
+                        "[--release VelaClear.dll --baseline LoadBaseline.dll]\n");
         return 2;
     }
     // The module's code and resources are linked into this executable, as in the tests, so the
@@ -68,7 +77,8 @@ int wmain(int argc, wchar_t** argv) {
     report.quick = options.quick;
     Stopwatch total;
     // Cheap figures first, so a slow cache size cannot keep the others from being reported.
-    if (Wanted(options, L"module")) RunModuleLoadBench(report, options.quick);
+    if (Wanted(options, L"module"))
+        RunModuleLoadBench(report, options.quick, options.release, options.baseline);
     if (Wanted(options, L"typed")) RunTypedUrlBench(report, options.quick);
     if (Wanted(options, L"dialog")) RunRecordDialogBench(report, options.quick);
     if (Wanted(options, L"cache")) RunUrlCacheBench(report, options.quick, options.thorough);

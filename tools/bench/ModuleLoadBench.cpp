@@ -52,7 +52,8 @@ double LoadedSectionBytes(const PeImage& image) {
     return bytes;
 }
 
-void ReportModuleFile(BenchReport& report, const std::wstring& path) {
+// Size and imports of a module file; label names it in the facts ("VelaClear.dll", ...).
+void ReportModuleFile(BenchReport& report, const std::string& label, const std::wstring& path) {
     PeImage image;
     if (!image.Load(path)) {
         report.problems.push_back("cannot read " + Narrow(path) + ": " + image.Error());
@@ -68,18 +69,17 @@ void ReportModuleFile(BenchReport& report, const std::wstring& path) {
     size_t delayedFunctions = 0;
     for (const PeImportedDll& dll : delayed)
         delayedFunctions += dll.functions.size();
-    report.facts.push_back({"VelaClear.dll file size", FileBytes(path), "bytes"});
+    report.facts.push_back({label + " file size", FileBytes(path), "bytes"});
     report.facts.push_back(
-        {"VelaClear.dll mapped sections (without debug)", LoadedSectionBytes(image), "bytes"});
-    report.facts.push_back({"VelaClear.dll SizeOfImage",
-                            static_cast<double>(image.OptionalHeader().SizeOfImage), "bytes"});
-    report.facts.push_back({"VelaClear.dll imported DLLs", static_cast<double>(dlls.size()), ""});
+        {label + " mapped sections (without debug)", LoadedSectionBytes(image), "bytes"});
     report.facts.push_back(
-        {"VelaClear.dll imported functions", static_cast<double>(functions), ""});
+        {label + " SizeOfImage", static_cast<double>(image.OptionalHeader().SizeOfImage), "bytes"});
+    report.facts.push_back({label + " imported DLLs", static_cast<double>(dlls.size()), ""});
+    report.facts.push_back({label + " imported functions", static_cast<double>(functions), ""});
     report.facts.push_back(
-        {"VelaClear.dll delay-loaded functions", static_cast<double>(delayedFunctions), ""});
+        {label + " delay-loaded functions", static_cast<double>(delayedFunctions), ""});
     for (const PeImportedDll& dll : dlls)
-        report.facts.push_back({"VelaClear.dll imports from " + dll.dllName,
+        report.facts.push_back({label + " imports from " + dll.dllName,
                                 static_cast<double>(dll.functions.size()), "functions"});
 }
 
@@ -102,11 +102,64 @@ std::wstring PickReference(DWORD moduleImageSize, DWORD* referenceImageSize) {
     return best;
 }
 
-} // namespace
+// What a host does with a button module, timed in its four phases: load the file, create a
+// button (message 1, with a site that has a browser and a toolbar), end it (message 21) and
+// free the file.
+struct LoadPhases {
+    double loaded = 0;
+    double created = 0;
+    double destroyed = 0;
+    double freed = 0;
+    bool stayedLoaded = false;
+};
 
-void RunModuleLoadBench(BenchReport& report, bool quick) {
+class ButtonHostRound {
+public:
+    ButtonHostRound() : browser_(TestBrowser::Make(frame_.Window())) {}
+
+    // False when the module does not load or has no export.
+    bool Run(const std::wstring& path, LoadPhases* phases) {
+        ComPtr<HostSite> site = HostSite::Make();
+        site->SetBrowser(browser_.Get());
+        site->SetToolbarWindow(toolbar_.Window());
+
+        Stopwatch timer;
+        HMODULE module = LoadLibraryW(path.c_str());
+        phases->loaded = timer.ElapsedMicroseconds();
+        auto onButtonMessage = reinterpret_cast<OnButtonMessageProc>(
+            reinterpret_cast<void*>(GetProcAddress(module, "OnButtonMessage")));
+        if (!onButtonMessage) {
+            if (module) FreeLibrary(module);
+            return false;
+        }
+        onButtonMessage(info_.Get(), 1, ButtonCreate, site->AsWParam(), 0);
+        phases->created = timer.ElapsedMicroseconds();
+        onButtonMessage(info_.Get(), 1, ButtonDestroy, 0, 0);
+        phases->destroyed = timer.ElapsedMicroseconds();
+        FreeLibrary(module);
+        phases->freed = timer.ElapsedMicroseconds();
+        phases->stayedLoaded = GetModuleHandleW(path.c_str()) != nullptr;
+        return true;
+    }
+
+private:
+    BrowserFrame frame_;
+    ComPtr<TestBrowser> browser_;
+    HostToolbar toolbar_{300};
+    HostInfo info_{L"Clear", 300};
+};
+
+void AddPhases(Figure& figure, const std::string& side, const LoadPhases& phases) {
+    figure.Phase(side + ": LoadLibraryW").Add(phases.loaded);
+    figure.Phase(side + ": message 1 (button created)").Add(phases.created - phases.loaded);
+    figure.Phase(side + ": message 21 (button destroyed)").Add(phases.destroyed - phases.created);
+    figure.Phase(side + ": FreeLibrary").Add(phases.freed - phases.destroyed);
+}
+
+// The test build's DLL against loading and freeing a system DLL of about its image size.
+void RunTestBuildFigure(BenchReport& report, int repetitions) {
     std::wstring modulePath = PathBesideProgram(L"VelaClear.dll");
-    ReportModuleFile(report, modulePath);
+    ReportModuleFile(report, "VelaClear.dll", modulePath);
     PeImage moduleImage;
     moduleImage.Load(modulePath);
     DWORD referenceSize = 0;
@@ -123,39 +176,20 @@ void RunModuleLoadBench(BenchReport& report, bool quick) {
     report.facts.push_back({"reference " + Narrow(reference) + " SizeOfImage",
                             static_cast<double>(referenceSize), "bytes"});
 
-    BrowserFrame frame;
-    ComPtr<TestBrowser> browser = TestBrowser::Make(frame.Window());
-    HostToolbar toolbar{300};
-    HostInfo info(L"Clear", 300);
-    int repetitions = quick ? 3 : 40;
+    ButtonHostRound round;
     int stayedLoaded = 0;
     // The first round pays for what the process keeps (the loader's caches of the imports).
     for (int rep = -1; rep < repetitions; rep++) {
-        ComPtr<HostSite> site = HostSite::Make();
-        site->SetBrowser(browser.Get());
-        site->SetToolbarWindow(toolbar.Window());
-
-        Stopwatch timer;
-        HMODULE module = LoadLibraryW(modulePath.c_str());
-        double loaded = timer.ElapsedMicroseconds();
-        auto onButtonMessage = reinterpret_cast<OnButtonMessageProc>(
-            reinterpret_cast<void*>(GetProcAddress(module, "OnButtonMessage")));
-        if (!onButtonMessage) {
+        LoadPhases phases;
+        if (!round.Run(modulePath, &phases)) {
             report.problems.push_back("VelaClear.dll did not load or has no OnButtonMessage");
-            if (module) FreeLibrary(module);
             break;
         }
-        onButtonMessage(info.Get(), 1, ButtonCreate, site->AsWParam(), 0);
-        double created = timer.ElapsedMicroseconds();
-        onButtonMessage(info.Get(), 1, ButtonDestroy, 0, 0);
-        double destroyed = timer.ElapsedMicroseconds();
-        FreeLibrary(module);
-        double freed = timer.ElapsedMicroseconds();
-        if (GetModuleHandleW(modulePath.c_str())) stayedLoaded++;
+        stayedLoaded += phases.stayedLoaded;
 
         double referenceUs = 0;
         if (!reference.empty()) {
-            timer.Restart();
+            Stopwatch timer;
             HMODULE system = LoadLibraryW(reference.c_str());
             double systemLoaded = timer.ElapsedMicroseconds();
             if (system) FreeLibrary(system);
@@ -166,13 +200,51 @@ void RunModuleLoadBench(BenchReport& report, bool quick) {
             }
         }
         if (rep < 0) continue;
-        figure.moduleUs.Add(freed);
+        figure.moduleUs.Add(phases.freed);
         figure.baselineUs.Add(referenceUs);
-        figure.Phase("module: LoadLibraryW").Add(loaded);
-        figure.Phase("module: message 1 (button created)").Add(created - loaded);
-        figure.Phase("module: message 21 (button destroyed)").Add(destroyed - created);
-        figure.Phase("module: FreeLibrary").Add(freed - destroyed);
+        AddPhases(figure, "module", phases);
     }
     figure.note = stayedLoaded ? std::to_string(stayedLoaded) + " rounds left the module loaded"
                                : "the module was unloaded after every round";
+}
+
+// The released DLL against its like-for-like baseline: a DLL of the same build with the same
+// imports and manifest whose export does nothing, loaded, driven and freed the same way. The
+// two alternate within each repetition.
+void RunReleaseFigure(BenchReport& report, int repetitions, const std::wstring& releasePath,
+                      const std::wstring& baselinePath) {
+    ReportModuleFile(report, "release VelaClear.dll", releasePath);
+    ReportModuleFile(report, "release LoadBaseline.dll", baselinePath);
+    Figure& figure =
+        report.Add("release DLL load + message 1 + 21 + free",
+                   "the released DLL: LoadLibraryW, OnButtonMessage 1, 21, FreeLibrary",
+                   "the same with LoadBaseline.dll (same build, imports and manifest; "
+                   "an export that does nothing)");
+    ButtonHostRound round;
+    int stayedLoaded = 0;
+    for (int rep = -1; rep < repetitions; rep++) {
+        LoadPhases module;
+        LoadPhases baseline;
+        if (!round.Run(releasePath, &module) || !round.Run(baselinePath, &baseline)) {
+            report.problems.push_back("the release DLL or its baseline did not load");
+            break;
+        }
+        stayedLoaded += module.stayedLoaded;
+        if (rep < 0) continue;
+        figure.moduleUs.Add(module.freed);
+        figure.baselineUs.Add(baseline.freed);
+        AddPhases(figure, "module", module);
+        AddPhases(figure, "baseline", baseline);
+    }
+    figure.note = stayedLoaded ? std::to_string(stayedLoaded) + " rounds left the module loaded"
+                               : "the module was unloaded after every round";
+}
+
+} // namespace
+
+void RunModuleLoadBench(BenchReport& report, bool quick, const std::wstring& releasePath,
+                        const std::wstring& baselinePath) {
+    int repetitions = quick ? 3 : 40;
+    RunTestBuildFigure(report, repetitions);
+    if (!releasePath.empty()) RunReleaseFigure(report, repetitions, releasePath, baselinePath);
 }
