@@ -44,23 +44,7 @@ HRESULT SearchBoxComponent::OnCommand(LONG message, LONG command, void* payload)
     commands_.push_back(received);
     if (message != SearchComponentMessage || !args) return E_INVALIDARG;
 
-    if (command == SearchCommandFill) {
-        auto* list = static_cast<SearchRecordList*>(args->pointer);
-        if (!list || !list->sentinel) return E_POINTER;
-        SearchRecordNode* sentinel = list->sentinel;
-        for (const std::wstring& record : records_) {
-            auto* node = static_cast<SearchRecordNode*>(
-                HeapAlloc(GetProcessHeap(), 0, sizeof(SearchRecordNode)));
-            if (!node) return E_OUTOFMEMORY;
-            lstrcpynW(node->text, record.c_str(), 260);
-            node->next = sentinel;
-            node->prev = sentinel->prev;
-            sentinel->prev->next = node;
-            sentinel->prev = node;
-            list->count++;
-        }
-        return S_OK;
-    }
+    if (command == SearchCommandFill) return Fill(static_cast<SearchRecordList*>(args->pointer));
     if (command == SearchCommandDelete) {
         if (args->all) {
             records_.clear();
@@ -72,4 +56,49 @@ HRESULT SearchBoxComponent::OnCommand(LONG message, LONG command, void* payload)
         return S_OK;
     }
     return E_INVALIDARG;
+}
+
+HRESULT SearchBoxComponent::Fill(SearchRecordList* list) {
+    if (!list || !list->sentinel) return E_POINTER;
+    SearchRecordNode* sentinel = list->sentinel;
+    std::vector<std::wstring> texts = records_;
+    if (answer_ != SearchListAnswer::Honest && texts.empty()) texts.push_back(L"lie");
+    std::vector<SearchRecordNode*> nodes;
+    for (const std::wstring& record : texts) {
+        auto* node = static_cast<SearchRecordNode*>(
+            HeapAlloc(GetProcessHeap(), 0, sizeof(SearchRecordNode)));
+        if (!node) return E_OUTOFMEMORY;
+        lstrcpynW(node->text, record.c_str(), 260);
+        if (answer_ == SearchListAnswer::UnterminatedText) {
+            size_t length = record.size() < 260 ? record.size() : 259;
+            for (size_t i = length; i < 260; i++)
+                node->text[i] = L'x';
+        }
+        node->next = sentinel;
+        node->prev = sentinel->prev;
+        sentinel->prev->next = node;
+        sentinel->prev = node;
+        list->count++;
+        nodes.push_back(node);
+    }
+    switch (answer_) {
+    case SearchListAnswer::CountTooHigh:
+        list->count += 100000;
+        break;
+    case SearchListAnswer::CountZero:
+        list->count = 0;
+        break;
+    case SearchListAnswer::Loop:
+        nodes.back()->next = nodes[nodes.size() / 2];
+        break;
+    case SearchListAnswer::NullSentinel:
+        list->sentinel = nullptr;
+        break;
+    case SearchListAnswer::OpenEnd:
+        nodes.back()->next = nullptr;
+        break;
+    default:
+        break;
+    }
+    return S_OK;
 }

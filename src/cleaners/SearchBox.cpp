@@ -42,7 +42,11 @@ HWND FindSearchBox(IButtonSite* site) {
 int GetSearchRecords(IButtonSite* site, SearchRecordList* list) {
     if (!list) return 0;
     if (!site || !FindSearchBox(site)) return 0;
+    // The list and its sentinel are ours: a host that puts another pointer there must not make
+    // the module walk, or free, what it pointed at, nor lose the sentinel.
+    SearchRecordNode* sentinel = list->sentinel;
     SendSearchCommand(site, SearchCommandFill, 0, list);
+    list->sentinel = sentinel;
     return 1;
 }
 
@@ -75,7 +79,7 @@ void FreeSearchRecordList(SearchRecordList* list) {
     if (!list || !list->sentinel) return;
     SearchRecordNode* sentinel = list->sentinel;
     SearchRecordNode* node = sentinel->next;
-    while (node && node != sentinel) {
+    for (size_t left = CountSearchRecords(list); left > 0; left--) {
         SearchRecordNode* next = node->next;
         HeapFree(GetProcessHeap(), 0, node);
         node = next;
@@ -83,4 +87,41 @@ void FreeSearchRecordList(SearchRecordList* list) {
     HeapFree(GetProcessHeap(), 0, sentinel);
     list->sentinel = nullptr;
     list->count = 0;
+}
+
+size_t CountSearchRecords(const SearchRecordList* list) {
+    if (!list || !list->sentinel) return 0;
+    const SearchRecordNode* sentinel = list->sentinel;
+    const SearchRecordNode* first = sentinel->next;
+    auto ends = [sentinel](const SearchRecordNode* node) { return !node || node == sentinel; };
+    if (ends(first)) return 0;
+    // Brent's cycle finding: the hare runs ahead until it reaches the end, or meets the tortoise
+    // inside a loop of length `cycle`; memory stays constant whatever the host built.
+    size_t power = 1;
+    size_t cycle = 1;
+    size_t reached = 1; // the hare stands on node number `reached`, counted from 0
+    const SearchRecordNode* tortoise = first;
+    const SearchRecordNode* hare = first->next;
+    while (hare != tortoise) {
+        if (ends(hare)) return reached;
+        if (power == cycle) {
+            tortoise = hare;
+            power *= 2;
+            cycle = 0;
+        }
+        hare = hare->next;
+        cycle++;
+        reached++;
+    }
+    // A loop: the nodes before it and the nodes on it, each counted once.
+    tortoise = hare = first;
+    for (size_t i = 0; i < cycle; i++)
+        hare = hare->next;
+    size_t before = 0;
+    while (tortoise != hare) {
+        tortoise = tortoise->next;
+        hare = hare->next;
+        before++;
+    }
+    return before + cycle;
 }

@@ -17,3 +17,7 @@ void ClearSearchRecords(IButtonSite* site);
 // every node the host appended.
 BOOL InitSearchRecordList(SearchRecordList* list);
 void FreeSearchRecordList(SearchRecordList* list);
+// The host's nodes, each once: how many there are from the sentinel's next on, before the walk
+// meets the sentinel, a null link or a node it has met already. A list that loops or ends
+// without its sentinel is thus read, and freed, up to its last new node and no further.
+size_t CountSearchRecords(const SearchRecordList* list);

@@ -153,19 +153,25 @@ void RecordDeleteDialog::FillAddressBarRecords() {
     }
 
     for (LRESULT i = 0; i < boxCount; i++) {
-        WCHAR text[UrlRecordUnits] = {};
+        // One unit more than a record holds, to tell an item that does not fit.
+        WCHAR text[UrlRecordUnits + 1] = {};
         COMBOBOXEXITEMW item = {};
         item.mask = CBEIF_TEXT | CBEIF_IMAGE;
         item.iItem = i;
         item.pszText = text;
-        item.cchTextMax = UrlRecordUnits;
+        item.cchTextMax = UrlRecordUnits + 1;
         if (!SendMessageW(addressBar, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) continue;
         const WCHAR* url = item.pszText ? item.pszText : text;
+        // An item longer than a record is no URL the browser keeps, and cut to a record's
+        // length its text would name another record, which deleting the row would delete: its
+        // row gets no item, like a row whose item could not be made, and so deletes nothing.
+        bool fits = lstrlenW(url) <= UrlRecordUnits - 1;
         WCHAR title[TitleUnits + 1] = {};
         bool titled = LookupPageTitle(url, title, TitleUnits) && title[0];
         // Image 0 of the box is not a site's icon: those rows get the default icon.
         int image = item.iImage > 0 ? item.iImage : defaultIconIndex_;
-        InsertRow(mask, titled ? title : url, image, NewRecordItem(url), &inserted);
+        InsertRow(mask, titled ? title : url, image, fits ? NewRecordItem(url) : nullptr,
+                  &inserted);
     }
 }
 
@@ -178,9 +184,8 @@ void RecordDeleteDialog::FillSearchRecords() {
         SendMessageW(listView_, LVM_SETIMAGELIST, LVSIL_SMALL,
                      reinterpret_cast<LPARAM>(siteIcons_.Get()));
         int inserted = 0;
-        SearchRecordNode* sentinel = records.sentinel;
-        for (SearchRecordNode* node = sentinel ? sentinel->next : nullptr; node && node != sentinel;
-             node = node->next) {
+        SearchRecordNode* node = records.sentinel->next;
+        for (size_t left = CountSearchRecords(&records); left > 0; left--, node = node->next) {
             WCHAR text[260] = {};
             lstrcpynW(text, node->text, 260); // the host's text may lack its terminator
             InsertRow(LVIF_TEXT | LVIF_PARAM, text, 0, NewRecordItem(nullptr), &inserted);

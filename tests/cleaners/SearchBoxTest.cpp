@@ -249,4 +249,36 @@ TEST_F(SearchBox, FreeingAnEmptyListFreesTheSentinel) {
     FreeSearchRecordList(nullptr);
 }
 
+// Answers of a host that break the list's rules, as the hostile-stores run gave them: a last
+// node that links back into the middle, a last node with a null link, the sentinel pointer set
+// to null, and a count far above the nodes. The records are read up to the last new node, and
+// every node and the sentinel go back to the heap once each; a looping list was walked, and
+// freed, round and round before.
+TEST_F(SearchBox, BrokenAnswersAreReadAndFreedNodeByNodeOnce) {
+    for (SearchListAnswer answer :
+         {SearchListAnswer::Loop, SearchListAnswer::OpenEnd, SearchListAnswer::NullSentinel,
+          SearchListAnswer::CountTooHigh}) {
+        SearchBoxComponent box(site_.Get(), toolbar_.Window(), ThreeRecords);
+        box.SetListAnswer(answer);
+        SearchRecordList list = {};
+        ASSERT_TRUE(InitSearchRecordList(&list));
+        SearchRecordNode* sentinel = list.sentinel;
+        ASSERT_EQ(1, GetSearchRecords(Site(), &list));
+        EXPECT_EQ(sentinel, list.sentinel) << "answer " << static_cast<int>(answer);
+        ASSERT_EQ(3u, CountSearchRecords(&list)) << "answer " << static_cast<int>(answer);
+
+        void* blocks[4] = {sentinel};
+        SearchRecordNode* node = sentinel->next;
+        for (int i = 1; i < 4; node = node->next, i++) {
+            EXPECT_EQ(ThreeRecords[i - 1], node->text) << "answer " << static_cast<int>(answer);
+            blocks[i] = node;
+        }
+        FreeSearchRecordList(&list);
+        HANDLE heap = GetProcessHeap();
+        for (void* block : blocks)
+            EXPECT_FALSE(HeapValidate(heap, 0, block)) << "answer " << static_cast<int>(answer);
+        EXPECT_TRUE(HeapValidate(heap, 0, nullptr)) << "answer " << static_cast<int>(answer);
+    }
+}
+
 } // namespace
