@@ -526,4 +526,27 @@ TEST_F(RecordDeletionTest, AddressBarEntryOfTheBrowsersMaximumLengthIsDeletedByI
     EXPECT_EQ((Texts{other}), frame.Entries()) << Describe(frame.Entries());
 }
 
+// An address-bar item one unit longer than a record, whose first 2083 units are a typed URL
+// (the case the hostile-stores run met): cut to a record's length its text names that typed URL,
+// so its row holds no URL, and its delete link takes only the row away. The typed URL stays.
+TEST_F(RecordDeletionTest, AddressBarItemLongerThanARecordDeletesNoOtherRecord) {
+    const std::wstring record = UrlOfLength(L"http://twin.example/", 2083);
+    const std::wstring longer = record + L"z";
+    const std::wstring other = L"http://other.example/";
+    SeedTypedUrls({record, other});
+    frame.AddEntries({other, longer});
+    RunAddressRecords([&](HWND records) {
+        std::vector<Row> rows = Rows(records);
+        ASSERT_EQ(2u, rows.size());
+        EXPECT_FALSE(rows[1].hasItem)
+            << "its row holds a URL of " << rows[1].url.size() << " units";
+        ClickDeleteLink(records, 1);
+        EXPECT_EQ((Texts{other}), RowUrls(records));
+        CloseDialog(records);
+    });
+    EXPECT_EQ(2, SendMessageW(frame.AddressBar(), CB_GETCOUNT, 0, 0)) << "entries left";
+    EXPECT_EQ((Texts{record, other}), TypedUrls()) << Describe(TypedUrls());
+    EXPECT_EQ(Texts{}, DeletedUrls()) << Describe(DeletedUrls());
+}
+
 } // namespace
