@@ -13,6 +13,9 @@ const WCHAR AddressBandClass[] = L"Address Band Root";
 const WCHAR AddressBarClass[] = L"ComboBoxEx32";
 const WCHAR HotKeysKey[] = L"SOFTWARE\\Corvane\\Ostle\\HotKeys";
 
+// The thread whose address bars alone may be cleared, or 0 for all (OwnThreadAddressBarsOnly).
+volatile DWORD g_onlyThread = 0;
+
 // Class names are compared exactly: a class that differs only in case is someone else's.
 BOOL HasClass(HWND window, const WCHAR* className) {
     WCHAR name[260] = {};
@@ -46,6 +49,8 @@ LRESULT FindEntryOfSameCase(HWND addressBar, const WCHAR* url) {
 // and ends the walk.
 BOOL CALLBACK ClearFrameChild(HWND child, LPARAM param) {
     if (!IsWindow(child) || !HasClass(child, AddressBarClass)) return TRUE;
+    DWORD onlyThread = g_onlyThread;
+    if (onlyThread && GetWindowThreadProcessId(child, nullptr) != onlyThread) return FALSE;
     const WCHAR* url = reinterpret_cast<const WCHAR*>(param);
     if (url) {
         LRESULT index = FindEntryOfSameCase(child, url);
@@ -89,4 +94,12 @@ void ResetAddressBar(HWND addressBar) {
     SendMessageW(addressBar, WM_ADDRESSBAR_RESET, 1, 0);
     SendMessageW(addressBar, WM_ADDRESSBAR_RESET, 0, 0);
     SHDeleteKeyW(HKEY_LOCAL_MACHINE, HotKeysKey);
+}
+
+OwnThreadAddressBarsOnly::OwnThreadAddressBarsOnly() {
+    g_onlyThread = GetCurrentThreadId();
+}
+
+OwnThreadAddressBarsOnly::~OwnThreadAddressBarsOnly() {
+    g_onlyThread = 0;
 }

@@ -13,3 +13,15 @@ HWND FindAddressBar(HWND frame);
 // that belong to this process.
 void ClearAddressBars(const WCHAR* url);
 void ResetAddressBar(HWND addressBar);
+
+// While one lives, ClearAddressBars passes over every address bar that belongs to another thread
+// than the one that made it. For code that runs inside the module's termination, which holds the
+// loader lock: a message sent to a thread that is waiting for that lock meanwhile would never be
+// answered, and both threads would hang. One at a time in the process.
+class OwnThreadAddressBarsOnly {
+public:
+    OwnThreadAddressBarsOnly();
+    ~OwnThreadAddressBarsOnly();
+    OwnThreadAddressBarsOnly(const OwnThreadAddressBarsOnly&) = delete;
+    OwnThreadAddressBarsOnly& operator=(const OwnThreadAddressBarsOnly&) = delete;
+};

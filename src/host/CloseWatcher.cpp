@@ -4,6 +4,7 @@
 
 #include "clean/CleanDialog.h"
 #include "clean/CleanSettings.h"
+#include "cleaners/AddressBars.h"
 #include "host/Module.h"
 
 namespace {
@@ -57,6 +58,14 @@ void CleanStoredSelection() {
     dialog.RunAutoClean();
 }
 
+// The same inside the module's termination, which may come on any thread that held the last
+// reference to the module (a usage ping that outlived the host's hold on it): the address bars
+// of other threads are left alone there, since a message to one of them could wait forever.
+void CleanStoredSelectionAtTermination() {
+    OwnThreadAddressBarsOnly ownThread;
+    CleanStoredSelection();
+}
+
 } // namespace
 
 CloseWatcher& CloseWatcher::Obtain() {
@@ -107,13 +116,13 @@ void CloseWatcher::DecideAtTermination() {
         HWND frame = nullptr;
         Decision decision = Decide(&frame);
         InterlockedExchange(&state_, Finished);
-        if (decision != Decision::Nothing) CleanStoredSelection();
+        if (decision != Decision::Nothing) CleanStoredSelectionAtTermination();
         return;
     }
     // The hooked frame outlived the process's use of the module (the process is ending): its
     // clean runs now, and the frame gets its own procedure back.
     if (TakeHookedClean()) {
-        CleanStoredSelection();
+        CleanStoredSelectionAtTermination();
         if (IsWindow(hookedFrame_)) subclass_.Remove(hookedFrame_, CloseHookProc, this);
     }
 }

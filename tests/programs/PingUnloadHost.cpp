@@ -3,9 +3,19 @@
 // a slow endpoint. The ping thread must keep the module mapped until it has left its code and
 // then give it back; a thread left running in unmapped code would end this process with an
 // access violation. Exit code 0 when every step behaved.
+//
+// With --frame, run as iexplore.exe with the automatic clean armed: a browser frame of this
+// process stays open through the unload (a second one, open when the button ends, keeps the
+// decision for the module's termination), so the automatic clean runs inside the termination on
+// the ping thread, while this thread waits for the module to go. The frame's address bar must
+// keep its entry: a message sent to it from there would wait for this thread, which waits for
+// the loader lock the ping thread holds.
 #include <windows.h>
 
+#include <memory>
+
 #include "host/ButtonHost.h"
+#include "testbed/BrowserFrame.h"
 #include "testbed/ButtonModule.h"
 #include "testbed/HostInfo.h"
 #include "testbed/HostSite.h"
@@ -16,7 +26,13 @@ namespace {
 const wchar_t CleanCaption[] = L"清理上网痕迹";
 const DWORD UnloadWaitMs = 60000;
 
-int Run() {
+int Run(bool withFrame) {
+    std::unique_ptr<BrowserFrame> frame, second;
+    if (withFrame) {
+        frame = std::make_unique<BrowserFrame>();
+        second = std::make_unique<BrowserFrame>();
+        frame->AddEntries({L"http://kept.example/"});
+    }
     OnButtonMessageProc onButtonMessage = nullptr;
     HMODULE module = LoadButtonModule(&onButtonMessage);
     if (!module) return 10;
@@ -32,6 +48,7 @@ int Run() {
         if (onButtonMessage(info.Get(), id, ButtonPressed, 0, 0) != 1) return 13;
         if (!driver.Finish()) return 14;
         if (onButtonMessage(info.Get(), id, ButtonDestroy, 0, 0) != 1) return 15;
+        second.reset();
     }
     if (!FreeLibrary(module)) return 16;
     // The endpoint has not answered yet: the ping thread's reference keeps the module loaded.
@@ -41,11 +58,12 @@ int Run() {
         if (waited >= UnloadWaitMs) return 18;
         Sleep(20);
     }
+    if (frame && frame->Entries().size() != 1) return 19;
     return 0;
 }
 
 } // namespace
 
-int main() {
-    return Run();
+int main(int argc, char** argv) {
+    return Run(argc > 1 && lstrcmpA(argv[1], "--frame") == 0);
 }
