@@ -1,6 +1,7 @@
 #include "clean/UsagePing.h"
 
 #include <shlwapi.h>
+#include <wininet.h>
 #include <cstring>
 #include <ctime>
 #include <cwchar>
@@ -65,7 +66,7 @@ DWORD WINAPI PingThread(void* parameter) {
         WCHAR path[MAX_PATH] = {};
         DownloadToCache(request->url, path, MAX_PATH - 1);
         // Only the request matters; its answer is not kept.
-        if (PathFileExistsW(path) && !PathIsDirectoryW(path)) DeleteFileW(path);
+        DeleteCachedAnswer(request->url, path);
     } catch (...) {
     }
     HeapFree(GetProcessHeap(), 0, request);
@@ -79,6 +80,20 @@ int DownloadToCache(const WCHAR* url, WCHAR* path, int capacity) {
     HRESULT result = URLDownloadToCacheFileW(nullptr, url, path, capacity, 0, &callback);
     if (SUCCEEDED(init)) CoUninitialize();
     return SUCCEEDED(result) ? 1 : 0;
+}
+
+int DeleteCachedAnswer(const WCHAR* url, const WCHAR* path) {
+    // The entry's record with its strings after it. An answer whose headers do not fit stays in
+    // the cache, which is the cache's to expire; below a page, so the frame needs no probe.
+    union {
+        INTERNET_CACHE_ENTRY_INFOW info;
+        BYTE bytes[4000];
+    } entry;
+    DWORD size = sizeof(entry);
+    if (!GetUrlCacheEntryInfoW(url, &entry.info, &size) || !entry.info.lpszLocalFileName ||
+        lstrcmpiW(entry.info.lpszLocalFileName, path) != 0)
+        return 0;
+    return DeleteFileW(path) ? 1 : 0;
 }
 
 PingBindCallback::~PingBindCallback() {

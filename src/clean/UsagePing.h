@@ -28,6 +28,12 @@ DWORD WINAPI PingThread(void* request);
 // Non-zero when the download reports success.
 int DownloadToCache(const WCHAR* url, WCHAR* path, int capacity);
 
+// Deletes the answer to the ping url that the download handed back as path, when path names the
+// local file of url's own cache entry, and nothing else: a download that ended elsewhere (a
+// redirect to a file: URL, a forged answer) must not make the ping delete one of the user's
+// files. Non-zero when the file was deleted.
+int DeleteCachedAnswer(const WCHAR* url, const WCHAR* path);
+
 // The download's callback: lives on the stack of the download call and is not reference
 // counted. It answers as IBindStatusCallback and, through its second base, IHttpNegotiate.
 class PingBindCallback : public IBindStatusCallback, public IHttpNegotiate {

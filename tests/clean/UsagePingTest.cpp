@@ -21,7 +21,10 @@
 #include "testbed/HostSite.h"
 #include "testbed/HttpListener.h"
 #include "testbed/ModalScript.h"
+#include "testbed/StoreImage.h"
 #include "testbed/TestBrowser.h"
+#include "testbed/TypedUrlSeed.h"
+#include "testbed/UrlCacheSeed.h"
 
 namespace {
 
@@ -575,6 +578,30 @@ TEST_F(UsagePingTest, DownloadToCacheReportsTheCacheFile) {
     DeleteFileW(path);
 }
 
+// The answer is deleted only when it is the local file of the ping URL's own cache entry. A
+// download that handed back any other path (followed to a file: URL, or forged) leaves that
+// file alone: here a file of the user's outside the cache, for a URL with an entry and one
+// without.
+TEST(PingAnswerTest, OnlyTheCacheEntrysOwnFileIsDeleted) {
+    const std::wstring url = L"http://answer.example/pingd?srctype=tb_clean&r=1";
+    ASSERT_TRUE(SeedCacheEntry(url.c_str())) << "error " << GetLastError();
+    std::wstring cached = CacheFileOf(url);
+    ASSERT_FALSE(cached.empty());
+    WCHAR folder[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    std::wstring own = std::wstring(folder) + L"VelaUsersOwnFile.txt";
+    ASSERT_TRUE(WriteFileBytes(own, {'o', 'w', 'n'}));
+
+    EXPECT_EQ(0, DeleteCachedAnswer(url.c_str(), own.c_str()));
+    EXPECT_EQ(0, DeleteCachedAnswer(L"http://none.example/pingd?r=2", own.c_str()));
+    EXPECT_TRUE(PathFileExistsW(own.c_str())) << "the user's file was deleted";
+    EXPECT_EQ(1, DeleteCachedAnswer(url.c_str(), cached.c_str()));
+    EXPECT_FALSE(PathFileExistsW(cached.c_str())) << Narrow(cached);
+
+    DeleteFileW(own.c_str());
+    DeleteUrlCacheEntryW(url.c_str());
+}
+
 TEST_F(UsagePingTest, DownloadToCacheFailsWhenRefused) {
     HttpListener listener(PingPort, HttpListener::Mode::Refuse);
     Listen(listener);
@@ -600,6 +627,42 @@ TEST_F(UsagePingTest, HostThatUnloadsTheModuleDuringAPingExitsCleanly) {
     ASSERT_EQ(1u, lines.size()) << Joined(lines);
     EXPECT_EQ(0u, lines[0].find("GET /pingd?srctype=tb_clean&cin=")) << lines[0];
     urls_.push_back(UrlOfRequest(lines[0]));
+}
+
+// The host unloads the module while the ping waits for its answer, so the module's termination
+// comes on the ping thread; the automatic clean is armed and runs there, with one browser frame
+// of the host's thread still open, while the host's thread waits for the module to go (the hang
+// the hostile-stores run met). The clean must not send that frame's address bar a message: the
+// host's thread would answer it only after the loader lock, which the ping thread holds. The
+// clean runs, the entry stays, the host ends (PingUnloadHost.exe --frame as iexplore.exe).
+TEST_F(UsagePingTest, TerminationOnThePingThreadLeavesTheHostThreadsAddressBarAlone) {
+    // The host takes its Windows version from its name, Windows XP for iexplore.exe.
+    ONLY_ON(WinVersion::WinXp);
+    const wchar_t ieKey[] = L"SOFTWARE\\Microsoft\\Internet Explorer";
+    SavedRegistryValue ieVersion(HKEY_LOCAL_MACHINE, ieKey, L"Version");
+    ASSERT_TRUE(SetRegistryText(HKEY_LOCAL_MACHINE, ieKey, L"Version", L"7.0.5730.13"));
+    StoreAutoClean(1);
+    DWORD addressBarRecords = 0x01;
+    ASSERT_EQ(ERROR_SUCCESS,
+              SHSetValueW(HKEY_CURRENT_USER, SettingsKey(L"HistoryClean").c_str(), L"UserSelect",
+                          REG_DWORD, &addressBarRecords, sizeof(addressBarRecords)));
+    ASSERT_TRUE(SeedTypedUrls({L"http://typed.example/"}));
+    std::wstring browser = BinPath(L"iexplore.exe");
+    ASSERT_TRUE(CopyFileW(BinPath(L"PingUnloadHost.exe").c_str(), browser.c_str(), FALSE));
+
+    HttpListener listener(PingPort, HttpListener::Mode::Slow, 3000);
+    Listen(listener);
+    ProgramRun run = RunProgram(browser, L"--frame", 120000);
+    DeleteFileW(browser.c_str());
+    for (const std::string& line : listener.RequestLines())
+        urls_.push_back(UrlOfRequest(line));
+    bool typedLeft = !TypedUrls().empty();
+    DeleteTypedUrls();
+    ASSERT_TRUE(run.started) << "error " << GetLastError();
+    ASSERT_TRUE(run.finished) << "the host hung while the module ended on the ping thread";
+    EXPECT_EQ(0u, run.exitCode) << "19: the address bar was emptied; see the exit codes in "
+                                   "tests/programs/PingUnloadHost.cpp";
+    EXPECT_FALSE(typedLeft) << "the automatic clean did not run";
 }
 
 // The real module in a fresh process (the identity is read once per process) finds
