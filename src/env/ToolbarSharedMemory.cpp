@@ -2,16 +2,20 @@
 
 #include "host/ButtonHost.h"
 
-ToolbarSharedMemory::~ToolbarSharedMemory() { Close(); }
+ToolbarSharedMemory::~ToolbarSharedMemory() {
+    Close();
+}
 
 BOOL ToolbarSharedMemory::Open() {
     Close();
     mapping_ = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, ToolbarSharedMemoryName);
     if (!mapping_) return FALSE;
     baseAddress_ = MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-    if (!baseAddress_) {
-        CloseHandle(mapping_);
-        mapping_ = nullptr;
+    // Whoever made the block chose its size and kind: a section made with SEC_RESERVE maps
+    // pages that are not committed, and reading them would fault. Only a view whose first
+    // block of the toolbar's size can be read is used.
+    if (!baseAddress_ || IsBadReadPtr(baseAddress_, ToolbarSharedMemorySize)) {
+        Close();
         return FALSE;
     }
     view_ = static_cast<BYTE*>(baseAddress_);
