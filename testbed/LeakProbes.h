@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <cstdint>
+#include <map>
 #include <string>
 
 // The value of a freshly created and closed event. Wine hands out the lowest free handle slot,
@@ -12,6 +13,19 @@ uintptr_t HandleProbe();
 // Live GDI objects of the process: GetObjectType for every 16-bit handle index 1..0xFFFF
 // (GetGuiResources answers 0 under Wine).
 int CountGdiObjects();
+// Every live GDI object's handle index with its type, as CountGdiObjects finds them, so that a
+// leak can be named; and one line for each object type (OBJ_PEN 1 to OBJ_COLORSPACE 14) whose
+// count differs between two such lists.
+std::map<uintptr_t, DWORD> LiveGdiObjects();
+std::string DescribeGdiDifference(const std::map<uintptr_t, DWORD>& before,
+                                  const std::map<uintptr_t, DWORD>& after);
+// The process's open handles by object type ("Event", "Key", "Thread", ...): every handle value
+// that GetHandleInformation accepts, typed with NtQueryObject. Unlike HandleProbe this counts,
+// so it can tell a handle that a loaded and unloaded DLL's runtime keeps from any other.
+using HandleCounts = std::map<std::string, int>;
+HandleCounts HandleCensus();
+// "Event +1, Key -2", or empty when both are the same.
+std::string DescribeCensusDifference(const HandleCounts& before, const HandleCounts& after);
 // Top-level windows the thread owns (EnumThreadWindows).
 int CountThreadWindows(DWORD threadId = GetCurrentThreadId());
 
@@ -35,3 +49,11 @@ struct ResourceSnapshot {
 
 // All three counters, for the calling thread's windows.
 ResourceSnapshot TakeResourceSnapshot();
+
+// Wine keeps a cache of display DCs for GetDC: an entry stays with the last window that drew
+// through it until that window is destroyed, and a new entry is made when none is free, so the
+// cache grows to the highest number of windows that have drawn at the same time (a record
+// dialog over a clean dialog over the frame at a new high adds some, late in a session). Taking
+// more cache DCs at once than a session's windows ever use grows it past that mark during a
+// warm-up, so that the GDI count afterwards follows what the code under test holds.
+void GrowDisplayDcCache();

@@ -4,13 +4,14 @@
 
 #include "host/ButtonHost.h"
 
-SharedMemoryBlock::SharedMemoryBlock() {
-    mapping_.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                      ToolbarSharedMemorySize, ToolbarSharedMemoryName));
+SharedMemoryBlock::SharedMemoryBlock(DWORD size, DWORD flags)
+    : size_(size), committed_((flags & SEC_RESERVE) == 0) {
+    mapping_.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | flags, 0,
+                                      size_, ToolbarSharedMemoryName));
     if (!mapping_) return;
-    view_.Reset(MapViewOfFile(mapping_.Get(), FILE_MAP_ALL_ACCESS, 0, 0, ToolbarSharedMemorySize));
+    view_.Reset(MapViewOfFile(mapping_.Get(), FILE_MAP_ALL_ACCESS, 0, 0, size_));
     // A mapping still held open elsewhere comes back with its old content.
-    if (view_) memset(view_.Get(), 0, ToolbarSharedMemorySize);
+    if (view_ && committed_) memset(view_.Get(), 0, size_);
 }
 
 void SharedMemoryBlock::SetUserNumber(DWORD userNumber) {
@@ -22,11 +23,16 @@ void SharedMemoryBlock::SetCompanion(DWORD value) {
 }
 
 void SharedMemoryBlock::WriteWord(DWORD offset, DWORD value) {
-    if (!view_ || offset + sizeof(DWORD) > ToolbarSharedMemorySize) return;
+    if (!view_ || !committed_ || offset + sizeof(DWORD) > size_) return;
     *reinterpret_cast<volatile DWORD*>(static_cast<BYTE*>(view_.Get()) + offset) = value;
 }
 
 DWORD SharedMemoryBlock::ReadWord(DWORD offset) const {
-    if (!view_ || offset + sizeof(DWORD) > ToolbarSharedMemorySize) return 0;
+    if (!view_ || !committed_ || offset + sizeof(DWORD) > size_) return 0;
     return *reinterpret_cast<volatile DWORD*>(static_cast<BYTE*>(view_.Get()) + offset);
+}
+
+void SharedMemoryBlock::WriteBytes(const BYTE* bytes, DWORD count) {
+    if (!view_ || !committed_) return;
+    memcpy(view_.Get(), bytes, count < size_ ? count : size_);
 }

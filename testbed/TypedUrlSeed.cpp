@@ -65,22 +65,24 @@ StoredValue StringValue(const std::wstring& text) {
     return {REG_SZ, std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(WCHAR))};
 }
 
-StoredValues ReadStoredValues(const WCHAR* path) {
+StoredValues ReadStoredValues(const WCHAR* path, HKEY root) {
     StoredValues values;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return values;
+    if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return values;
+    DWORD longestName = 0, largestData = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     &longestName, &largestData, nullptr, nullptr);
+    std::vector<WCHAR> name(longestName + 2);
     for (DWORD index = 0;; index++) {
-        WCHAR name[256] = {};
-        DWORD nameUnits = 256;
+        DWORD nameUnits = static_cast<DWORD>(name.size());
         StoredValue value;
-        value.bytes.resize(16384);
+        value.bytes.resize(largestData + 2);
         DWORD size = static_cast<DWORD>(value.bytes.size());
-        if (RegEnumValueW(key, index, name, &nameUnits, nullptr, &value.type, value.bytes.data(),
-                          &size) != ERROR_SUCCESS)
+        if (RegEnumValueW(key, index, name.data(), &nameUnits, nullptr, &value.type,
+                          value.bytes.data(), &size) != ERROR_SUCCESS)
             break;
         value.bytes.resize(size);
-        values[name] = value;
+        values[std::wstring(name.data(), nameUnits)] = value;
     }
     RegCloseKey(key);
     return values;

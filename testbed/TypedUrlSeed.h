@@ -32,6 +32,5 @@ using StoredValues = std::map<std::wstring, StoredValue>;
 
 // A REG_SZ of text as the store writes it: its units and the terminator.
 StoredValue StringValue(const std::wstring& text);
-// Every value of HKEY_CURRENT_USER\path by name, as stored (up to 16 KiB each); none when the
-// key is missing.
-StoredValues ReadStoredValues(const WCHAR* path);
+// Every value of root\path by name, as stored, whatever its size; none when the key is missing.
+StoredValues ReadStoredValues(const WCHAR* path, HKEY root = HKEY_CURRENT_USER);

@@ -38,10 +38,12 @@ public:
     // stay the caller's. Pass nulls before closing them.
     void SetClearGate(HANDLE entered, HANDLE release) { setClearGate_(entered, release); }
     void Reset() { reset_(); }
+    // Writes back the registration it found and keeps the stand-in loaded: for a process that
+    // ends at once, where the destructor's unload could wait for the loader lock.
+    void RestoreRegistration();
 
 private:
     bool Register();
-    void RestoreRegistration();
     bool LoadControls();
 
     bool ready_ = false;

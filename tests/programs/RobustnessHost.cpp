@@ -464,30 +464,6 @@ NMTOOLBARW DropDownNotification(const HostToolbar& toolbar, WORD commandId) {
     return notification;
 }
 
-// Every live GDI object's handle index with its type (GetObjectType), as CountGdiObjects
-// finds them, so that a leak can be named.
-std::map<uintptr_t, DWORD> LiveGdiObjects() {
-    std::map<uintptr_t, DWORD> objects;
-    for (uintptr_t index = 1; index <= 0xFFFF; index++)
-        if (DWORD type = GetObjectType(reinterpret_cast<HGDIOBJ>(index))) objects[index] = type;
-    return objects;
-}
-
-// One line for each object type (OBJ_PEN 1 to OBJ_COLORSPACE 14) whose count changed.
-void ReportGdiDifference(const std::map<uintptr_t, DWORD>& before,
-                         const std::map<uintptr_t, DWORD>& after) {
-    std::map<DWORD, int> beforeByType;
-    std::map<DWORD, int> afterByType;
-    for (const auto& [index, type] : before)
-        beforeByType[type]++;
-    for (const auto& [index, type] : after)
-        afterByType[type]++;
-    for (DWORD type = 1; type <= 14; type++)
-        if (beforeByType[type] != afterByType[type])
-            Report("GDI objects of type %lu: %d before, %d after\n",
-                   static_cast<unsigned long>(type), beforeByType[type], afterByType[type]);
-}
-
 BOOL CALLBACK PaintWindow(HWND window, LPARAM) {
     RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     return TRUE;
@@ -503,23 +479,6 @@ void FinishPainting() {
         DispatchMessageW(&message);
     }
     EnumThreadWindows(GetCurrentThreadId(), PaintWindow, 0);
-}
-
-// Wine keeps a cache of display DCs for GetDC: an entry stays with the last window that drew
-// through it until that window is destroyed, and a new entry is made when none is free, so the
-// cache grows to the highest number of windows that have drawn at the same time (a record
-// dialog over a clean dialog over the frame at a new high adds some, late in a session). Taking
-// more cache DCs at once than a session's windows ever use grows it past that mark during the
-// warm-up, so that the GDI count afterwards follows what the module holds.
-void GrowDisplayDcCache() {
-    HWND window = CreateWindowExW(0, L"Static", nullptr, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                  nullptr, nullptr);
-    std::vector<HDC> dcs;
-    for (int i = 0; i < 128; i++)
-        if (HDC dc = GetDCEx(window, nullptr, DCX_CACHE)) dcs.push_back(dc);
-    for (HDC dc : dcs)
-        ReleaseDC(window, dc);
-    DestroyWindow(window);
 }
 
 struct Counts {
@@ -694,7 +653,7 @@ int Run(unsigned seed, long calls) {
                warmUpDialogs, runDialogs, watcher.RecordDialogs(), host.NestedCalls());
         Report("before: %s\n", before.resources.Describe().c_str());
         Report("after:  %s\n", after.resources.Describe().c_str());
-        ReportGdiDifference(before.gdiObjects, after.gdiObjects);
+        Report("%s", DescribeGdiDifference(before.gdiObjects, after.gdiObjects).c_str());
         for (size_t i = 0; i < sites.size(); i++)
             if (initial.siteRefs[i] != after.siteRefs[i])
                 Report("site \"%s\": %ld references at the start, %ld at the end\n", siteNames[i],

@@ -22,6 +22,7 @@
 #include "testbed/TestBrowser.h"
 #include "testbed/TypedUrlSeed.h"
 #include "testbed/DialogSteps.h"
+#include "testbed/RecordDialogMoves.h"
 
 constexpr int AddressLinkId = 1189;
 constexpr int SearchLinkId = 1190;
@@ -38,15 +39,6 @@ extern const wchar_t SearchRecordsCaption[];
 
 // The colour of the default shortcut icon the fixture installs.
 constexpr COLORREF ShortcutIconColor = RGB(200, 30, 30);
-
-// One row as the list view holds it.
-struct Row {
-    std::wstring text;
-    int image = -1;
-    bool hasItem = false;
-    bool ticked = false;
-    std::wstring url;
-};
 
 class RecordDialogTest : public testing::Test {
 protected:
@@ -82,15 +74,8 @@ bool StoreDeleted(const std::wstring& url);
 std::vector<std::wstring> StoreState();
 
 RecordDeleteDialog* Records(HWND records);
-HWND ListOf(HWND records);
-int RowCount(HWND records);
-std::vector<Row> Rows(HWND records);
 std::vector<std::wstring> RowTexts(HWND records);
-RECT RowBounds(HWND records, int row);
-// NM_CLICK or NM_DBLCLK from the list view at point, with the row the list view finds there.
-void ClickList(HWND records, POINT point, UINT code = NM_CLICK);
-// A click in the row's tick zone, and one on its delete link.
-void ClickTick(HWND records, int row, UINT code = NM_CLICK);
+// A click on the row's delete link, as wide as this process's dialog measured it.
 POINT DeleteLinkPoint(HWND records, int row);
 void ClickDeleteLink(HWND records, int row);
 bool ButtonEnabled(HWND dialog, int id);
