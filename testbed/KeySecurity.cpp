@@ -28,23 +28,6 @@ std::unique_ptr<BYTE[]> ReadKeySecurity(HKEY root, const wchar_t* path, SECURITY
     return block;
 }
 
-// The names of the key's sub keys; none when it cannot be listed.
-std::vector<std::wstring> SubKeyNames(HKEY root, const std::wstring& path) {
-    std::vector<std::wstring> names;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
-    for (DWORD index = 0;; index++) {
-        WCHAR name[260] = {};
-        DWORD size = 260;
-        if (RegEnumKeyExW(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        names.push_back(name);
-    }
-    RegCloseKey(key);
-    return names;
-}
-
 void CollectTree(HKEY root, const std::wstring& path, std::vector<std::wstring>* paths) {
     paths->push_back(path);
     for (const std::wstring& name : SubKeyNames(root, path))
@@ -60,6 +43,24 @@ void TakeBackTree(HKEY root, const std::wstring& path, const std::wstring& user)
 }
 
 } // namespace
+
+std::vector<std::wstring> SubKeyNames(HKEY root, const std::wstring& path, bool* listable) {
+    std::vector<std::wstring> names;
+    HKEY key = nullptr;
+    bool opened = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (listable) *listable = opened;
+    if (!opened) return names;
+    for (DWORD index = 0;; index++) {
+        WCHAR name[260] = {};
+        DWORD size = 260;
+        if (RegEnumKeyExW(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.push_back(name);
+    }
+    RegCloseKey(key);
+    return names;
+}
 
 std::wstring CurrentUserSidString() {
     HANDLE token = nullptr;

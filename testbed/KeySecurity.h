@@ -26,6 +26,9 @@ struct KeyDacl {
 KeyDacl ReadKeyDaclTrustees(HKEY root, const wchar_t* path);
 
 bool KeyExists(HKEY root, const wchar_t* path);
+// The names of the key's sub keys; none when it cannot be listed, which listable tells.
+std::vector<std::wstring> SubKeyNames(HKEY root, const std::wstring& path,
+                                      bool* listable = nullptr);
 // `path` and every key below it that can be listed, as full paths, parents first.
 std::vector<std::wstring> ListKeyTree(HKEY root, const wchar_t* path);
 

@@ -148,3 +148,21 @@ void GrowDisplayDcCache() {
         ReleaseDC(window, dc);
     DestroyWindow(window);
 }
+
+namespace {
+
+BOOL CALLBACK PaintWindow(HWND window, LPARAM) {
+    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    return TRUE;
+}
+
+} // namespace
+
+void FinishPainting() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    EnumThreadWindows(GetCurrentThreadId(), PaintWindow, 0);
+}

@@ -50,6 +50,11 @@ struct ResourceSnapshot {
 // All three counters, for the calling thread's windows.
 ResourceSnapshot TakeResourceSnapshot();
 
+// Dialogs that came and went over the thread's windows leave parts of them to repaint and
+// messages in the queue: probes read after every pending message and paint of the thread find
+// it in the same quiet state each time.
+void FinishPainting();
+
 // Wine keeps a cache of display DCs for GetDC: an entry stays with the last window that drew
 // through it until that window is destroyed, and a new entry is made when none is free, so the
 // cache grows to the highest number of windows that have drawn at the same time (a record

@@ -4,23 +4,6 @@
 
 namespace {
 
-std::vector<std::wstring> SubKeyNames(HKEY root, const std::wstring& path, bool* listable) {
-    std::vector<std::wstring> names;
-    HKEY key = nullptr;
-    *listable = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (!*listable) return names;
-    for (DWORD index = 0;; index++) {
-        WCHAR name[260] = {};
-        DWORD size = 260;
-        if (RegEnumKeyExW(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        names.push_back(name);
-    }
-    RegCloseKey(key);
-    return names;
-}
-
 std::string Describe(const StoredValue& value) {
     return "type " + std::to_string(value.type) + ", " + std::to_string(value.bytes.size()) +
            " bytes";

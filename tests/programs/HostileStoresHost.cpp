@@ -1795,18 +1795,8 @@ int Round::Run(OnButtonMessageProc* onButtonMessage) {
 // ---------------------------------------------------------------------------------------------
 // The run
 
-BOOL CALLBACK PaintWindow(HWND window, LPARAM) {
-    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    return TRUE;
-}
-
 ResourceSnapshot QuietSnapshot() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    EnumThreadWindows(GetCurrentThreadId(), PaintWindow, 0);
+    FinishPainting();
     return TakeResourceSnapshot();
 }
 

@@ -464,23 +464,6 @@ NMTOOLBARW DropDownNotification(const HostToolbar& toolbar, WORD commandId) {
     return notification;
 }
 
-BOOL CALLBACK PaintWindow(HWND window, LPARAM) {
-    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    return TRUE;
-}
-
-// Dialogs that came and went over the host's windows leave parts of them to repaint and
-// messages in the queue: the probes are read after every pending message and paint of this
-// thread, so that each reading finds the thread in the same quiet state.
-void FinishPainting() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    EnumThreadWindows(GetCurrentThreadId(), PaintWindow, 0);
-}
-
 struct Counts {
     ResourceSnapshot resources;
     std::map<uintptr_t, DWORD> gdiObjects;
