@@ -15,6 +15,7 @@ const char AnswerText[] = "HTTP/1.1 200 OK\r\n"
                           "ok";
 
 const size_t MaxRequestHead = 16384;
+const DWORD MaxHeadWaitMs = 10000;
 
 void SendAll(SOCKET connection, const char* data, int size) {
     while (size > 0) {
@@ -182,8 +183,10 @@ void HttpListener::Serve(Socket connection) {
 // the head grew too long or the listener is stopping.
 bool HttpListener::ReadRequestHead(Socket connection, std::string* head) {
     char buffer[1024];
+    // A client that connects and sends nothing must not keep later requests waiting.
+    DWORD start = GetTickCount();
     while (head->find("\r\n\r\n") == std::string::npos) {
-        if (head->size() > MaxRequestHead) return false;
+        if (head->size() > MaxRequestHead || GetTickCount() - start > MaxHeadWaitMs) return false;
         fd_set readable;
         FD_ZERO(&readable);
         FD_SET(connection, &readable);

@@ -1770,8 +1770,12 @@ int Round::Run(OnButtonMessageProc* onButtonMessage) {
     for (DWORD waited = 0; GetModuleFileNameW(module, path, MAX_PATH) && waited < 30000;
          waited += 50)
         Sleep(50);
-    if (GetModuleFileNameW(module, path, MAX_PATH))
+    if (GetModuleFileNameW(module, path, MAX_PATH)) {
+        Report("requests the endpoint has read: %zu\n",
+               host_.listener ? host_.listener->RequestLines().size() : 0);
+        ReportModuleStacks();
         Fail(ModuleStayedLoaded, "the module is still loaded 30 s after FreeLibrary");
+    }
     frames_[0].reset();
     frames_[1].reset();
     g_moduleStart = g_moduleEnd = nullptr;
