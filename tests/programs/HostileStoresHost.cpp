@@ -1765,16 +1765,21 @@ int Round::Run(OnButtonMessageProc* onButtonMessage) {
     Step("unloading the module");
     *onButtonMessage = nullptr;
     FreeLibrary(module);
-    // A ping still under way keeps the module until its thread ends.
+    // A ping still under way keeps the module until its thread ends, which the platform's own
+    // time-outs bound when the endpoint or the connection stalls: wait up to 100 s for it.
     WCHAR path[MAX_PATH] = {};
-    for (DWORD waited = 0; GetModuleFileNameW(module, path, MAX_PATH) && waited < 30000;
-         waited += 50)
+    DWORD unloadStart = GetTickCount();
+    while (GetModuleFileNameW(module, path, MAX_PATH) && GetTickCount() - unloadStart < 100000)
         Sleep(50);
+    DWORD unloadMs = GetTickCount() - unloadStart;
     if (GetModuleFileNameW(module, path, MAX_PATH)) {
         Report("requests the endpoint has read: %zu\n",
                host_.listener ? host_.listener->RequestLines().size() : 0);
         ReportModuleStacks();
-        Fail(ModuleStayedLoaded, "the module is still loaded 30 s after FreeLibrary");
+        Fail(ModuleStayedLoaded, "the module is still loaded 100 s after FreeLibrary");
+    } else if (unloadMs > 10000) {
+        Report("round %ld: the module went %lu s after FreeLibrary (a ping under way)\n", index_,
+               static_cast<unsigned long>(unloadMs / 1000));
     }
     frames_[0].reset();
     frames_[1].reset();
