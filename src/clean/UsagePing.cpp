@@ -63,6 +63,10 @@ DWORD WINAPI PingThread(void* parameter) {
     if (!request) return 0;
     HMODULE module = request->module;
     try {
+        // WinINet may still call URLMON's status callbacks after the download has returned. In
+        // a host that never loaded URLMON itself, the module's unload would take the library
+        // with it: a reference of the ping's own keeps it for the rest of the process.
+        LoadLibraryW(L"urlmon.dll");
         WCHAR path[MAX_PATH] = {};
         DownloadToCache(request->url, path, MAX_PATH - 1);
         // Only the request matters; its answer is not kept.

@@ -10,6 +10,10 @@
 // the ping thread, while this thread waits for the module to go. The frame's address bar must
 // keep its entry: a message sent to it from there would wait for this thread, which waits for
 // the loader lock the ping thread holds.
+//
+// This host never loads the URL moniker library itself, as a host other than the browser may
+// not: WinINet may still call that library back after the download has returned, so it must
+// stay loaded when the module that brought it in has gone (exit code 20).
 #include <windows.h>
 
 #include <memory>
@@ -33,6 +37,7 @@ int Run(bool withFrame) {
         second = std::make_unique<BrowserFrame>();
         frame->AddEntries({L"http://kept.example/"});
     }
+    if (GetModuleHandleW(L"urlmon.dll")) return 9;
     OnButtonMessageProc onButtonMessage = nullptr;
     HMODULE module = LoadButtonModule(&onButtonMessage);
     if (!module) return 10;
@@ -59,6 +64,10 @@ int Run(bool withFrame) {
         Sleep(20);
     }
     if (frame && frame->Entries().size() != 1) return 19;
+    // Without a reference of its own the library goes a moment after the module, once the
+    // download's last objects are released.
+    Sleep(3000);
+    if (!GetModuleHandleW(L"urlmon.dll")) return 20;
     return 0;
 }
 
