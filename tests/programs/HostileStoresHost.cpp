@@ -67,6 +67,7 @@
 #include "testbed/KeySecurity.h"
 #include "testbed/LeakProbes.h"
 #include "testbed/ModalScript.h"
+#include "testbed/ProgramReport.h"
 #include "testbed/RecordDialogMoves.h"
 #include "testbed/SearchBoxComponent.h"
 #include "testbed/SharedMemoryBlock.h"
@@ -101,19 +102,6 @@ enum ExitCode {
     UntickedStoreChanged = 42,
     WrongRecordDeleted = 43,
 };
-
-// Straight to the standard output handle: nothing buffered is lost when the process dies.
-void Report(const char* format, ...) {
-    char text[2048];
-    va_list args;
-    va_start(args, format);
-    int length = vsnprintf(text, sizeof(text), format, args);
-    va_end(args);
-    if (length < 0) return;
-    if (length >= static_cast<int>(sizeof(text))) length = sizeof(text) - 1;
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, length, &written, nullptr);
-}
 
 // ---------------------------------------------------------------------------------------------
 // Options

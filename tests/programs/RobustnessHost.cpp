@@ -37,6 +37,7 @@
 #include "testbed/HostToolbar.h"
 #include "testbed/LeakProbes.h"
 #include "testbed/ModalScript.h"
+#include "testbed/ProgramReport.h"
 #include "testbed/SearchBoxComponent.h"
 #include "testbed/SharedMemoryBlock.h"
 #include "testbed/TestBrowser.h"
@@ -73,19 +74,6 @@ const long MaxReportedResults = 10;
 const UINT NestedCallsMessage = WM_APP + 1;
 const unsigned NestedPercent = 30;
 const unsigned MaxNestedCalls = 6;
-
-// Straight to the standard output handle: nothing buffered is lost when the process dies.
-void Report(const char* format, ...) {
-    char text[512];
-    va_list args;
-    va_start(args, format);
-    int length = vsnprintf(text, sizeof(text), format, args);
-    va_end(args);
-    if (length < 0) return;
-    if (length >= static_cast<int>(sizeof(text))) length = sizeof(text) - 1;
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, length, &written, nullptr);
-}
 
 // The call in progress, for the report of a crash inside the module.
 struct CurrentCall {
