@@ -63,9 +63,10 @@ void CleanDialog::StartClean() {
     progress_.BeginRun();
 
     // The worker keeps the module loaded for its whole life, so a host that unloads the
-    // module meanwhile never leaves the thread running unmapped code.
-    workerModule_ = AddModuleReference();
-    HANDLE thread = CreateThread(nullptr, 0, CleanWorker, this, 0, nullptr);
+    // module meanwhile never leaves the thread running unmapped code: no reference, no run.
+    HANDLE thread = nullptr;
+    if (AddModuleReference(&workerModule_))
+        thread = CreateThread(nullptr, 0, CleanWorker, this, 0, nullptr);
     if (!thread) {
         ReleaseModuleReference(workerModule_);
         workerModule_ = nullptr;

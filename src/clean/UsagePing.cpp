@@ -47,9 +47,11 @@ void SendUsagePing(int ck, int adcl, int skcl) {
                skcl, static_cast<int>(time(nullptr)));
 
     // The download may still wait for the network when the host unloads the module: the
-    // thread keeps its own reference and gives it back only as it exits.
-    request->module = AddModuleReference();
-    HANDLE thread = CreateThread(nullptr, 0, PingThread, request, 0, nullptr);
+    // thread keeps its own reference and gives it back only as it exits. Without one there is
+    // no thread, and no ping.
+    HANDLE thread = nullptr;
+    if (AddModuleReference(&request->module))
+        thread = CreateThread(nullptr, 0, PingThread, request, 0, nullptr);
     if (thread) {
         CloseHandle(thread);
         return;

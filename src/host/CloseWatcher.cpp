@@ -128,7 +128,10 @@ void CloseWatcher::DecideAtTermination() {
 }
 
 bool CloseWatcher::HookFrame(HWND frame) {
-    HMODULE module = AddModuleReference();
+    // The hook keeps the module loaded until the frame is gone; without a reference the frame
+    // is not hooked.
+    HMODULE module = nullptr;
+    if (!AddModuleReference(&module)) return false;
     // Hooked before the hook can run: a frame of another thread may be destroyed at once.
     hookedFrame_ = frame;
     InterlockedExchange(&state_, Hooked);

@@ -1,11 +1,16 @@
 #include "host/Module.h"
 
-HMODULE AddModuleReference() {
+bool AddModuleReference(HMODULE* reference) {
+    *reference = nullptr;
     HINSTANCE self = ModuleInstance();
-    if (!self || self == GetModuleHandleW(nullptr)) return nullptr;
+    if (!self) return false;
+    // The process image: GetModuleHandle(nullptr) cannot fail for it.
+    if (self == GetModuleHandleW(nullptr)) return true;
     WCHAR path[MAX_PATH] = {};
-    if (!GetModuleFileNameW(self, path, MAX_PATH)) return nullptr;
-    return LoadLibraryW(path);
+    DWORD length = GetModuleFileNameW(self, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+    *reference = LoadLibraryW(path);
+    return *reference != nullptr;
 }
 
 void ReleaseModuleReference(HMODULE module) {
