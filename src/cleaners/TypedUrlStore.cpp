@@ -1,6 +1,8 @@
 #include "cleaners/TypedUrlStore.h"
 
 #include <cstdio>
+#include <cwchar>
+#include <new>
 
 #include "env/Handles.h"
 #include "env/SystemQueries.h"
@@ -61,47 +63,105 @@ bool IsTerminated(const UrlRecord& record) {
     return record.text[UrlRecordUnits - 1] == L'\0';
 }
 
-enum class ValueRead { Record, Missing, Unreadable };
+// Unreadable: the value exists but is no record, because its data exceeds a record's 4168
+// bytes or fills them without a terminator. Failed: the value could not be queried (access
+// denied, memory short), so what it holds is not known.
+enum class ValueRead { Record, Missing, Unreadable, Failed };
 
-// Reads the value name of key into record (zeroed by its constructor). Unreadable: the value
-// exists but is no record, because its data exceeds a record's 4168 bytes, fills them without
-// a terminator, or cannot be queried at all.
-ValueRead ReadRecord(HKEY key, const WCHAR* name, UrlRecord* record) {
+// Reads the value name of key into record (zeroed by its constructor), with its type and size.
+ValueRead ReadRecord(HKEY key, const WCHAR* name, UrlRecord* record, DWORD* type = nullptr,
+                     DWORD* bytes = nullptr) {
     DWORD size = TypedUrlMaxDataBytes;
     LONG status =
-        RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(record->text), &size);
+        RegQueryValueExW(key, name, nullptr, type, reinterpret_cast<BYTE*>(record->text), &size);
+    if (bytes) *bytes = size;
     if (status == ERROR_FILE_NOT_FOUND) return ValueRead::Missing;
-    if (status != ERROR_SUCCESS || !IsTerminated(*record)) return ValueRead::Unreadable;
-    return ValueRead::Record;
+    if (status == ERROR_MORE_DATA) return ValueRead::Unreadable;
+    if (status != ERROR_SUCCESS) return ValueRead::Failed;
+    return IsTerminated(*record) ? ValueRead::Record : ValueRead::Unreadable;
+}
+
+// One name of a list on disk as the rewrite found it, to put back when the rewrite fails.
+struct StoredName {
+    WCHAR name[16];
+    ValueRead read = ValueRead::Missing;
+    DWORD type = REG_NONE;
+    DWORD bytes = 0;
+    UrlRecord data;
+    bool changed = false;
+};
+
+bool HoldsText(const StoredName& stored, const UrlRecord& record) {
+    return stored.read == ValueRead::Record && stored.type == REG_SZ &&
+           stored.bytes == (wcslen(record.text) + 1) * sizeof(WCHAR) &&
+           wcscmp(stored.data.text, record.text) == 0;
+}
+
+// Puts every name the rewrite changed back as it was, last first; what cannot be put back stays
+// as the rewrite left it.
+void PutBack(HKEY key, StoredName* names) {
+    for (int n = TypedUrlLimit; n-- > 0;) {
+        StoredName& stored = names[n];
+        if (!stored.changed) continue;
+        if (stored.read == ValueRead::Missing)
+            RegDeleteValueW(key, stored.name);
+        else
+            RegSetValueExW(key, stored.name, 0, stored.type,
+                           reinterpret_cast<const BYTE*>(stored.data.text), stored.bytes);
+    }
 }
 
 // Stores list under the names that format gives for 1 ... 25 in the key at path. The rule
 // that keeps what the store cannot read: a name whose value exists but is no record (see
-// ReadRecord) is held, never written and never deleted; the records take the other names in
-// order from the first, and the other names after them are deleted. So such a value keeps its
-// bytes and its name, and the records are compacted around it; with no held name this is the
-// plain compaction, names 1 ... count and none above. A record whose write fails takes no
-// name; records beyond the last free name are not written. Returns 0, writing nothing, when
-// the key cannot be opened for writing; when it cannot be opened for reading, no name is known
-// to be held.
+// ReadRecord), or could not be read, is held, never written and never deleted; the records
+// take the other names in order from the first, and the other names after them are deleted.
+// So such a value keeps its bytes and its name, and the records are compacted around it; with
+// no held name this is the plain compaction, names 1 ... count and none above. Records beyond
+// the last free name are not written. A name that already holds its record is left alone.
+//
+// The rewrite is whole or not at all: when a write or a deletion fails, every name changed so
+// far is put back as it was and 0 returned, so that no record is lost or doubled by a rewrite
+// that stopped half-way. Returns 0, writing nothing, when the key cannot be opened for writing;
+// when it cannot be opened for reading, no name is known to be held and none can be put back.
 int StoreCompacted(const WCHAR* path, const UrlList& list, NameFormat format) {
     UniqueRegKey writer;
     if (CreateUserKey(path, KEY_SET_VALUE, &writer) != ERROR_SUCCESS) return 0;
     UniqueRegKey reader;
     bool readable =
         RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, reader.Put()) == ERROR_SUCCESS;
-    UrlEntry* entry = list.First();
-    for (int n = 1; n <= TypedUrlLimit; n++) {
-        WCHAR name[16];
-        format(name, n);
-        UrlRecord present;
-        if (readable && ReadRecord(reader.Get(), name, &present) == ValueRead::Unreadable) continue;
-        bool written = false;
-        for (; entry && !written; entry = entry->next)
-            written = WriteString(writer.Get(), name, entry->record) == ERROR_SUCCESS;
-        if (!written) RegDeleteValueW(writer.Get(), name);
+    // 25 records of 4 KB: too much for the stack of a browser's thread.
+    auto* names = new (std::nothrow) StoredName[TypedUrlLimit];
+    if (!names) return 0;
+    for (int n = 0; n < TypedUrlLimit; n++) {
+        format(names[n].name, n + 1);
+        if (readable)
+            names[n].read = ReadRecord(reader.Get(), names[n].name, &names[n].data, &names[n].type,
+                                       &names[n].bytes);
     }
-    return 1;
+    int result = 1;
+    UrlEntry* entry = list.First();
+    for (int n = 0; n < TypedUrlLimit && result; n++) {
+        StoredName& stored = names[n];
+        if (stored.read == ValueRead::Unreadable || stored.read == ValueRead::Failed) continue;
+        LONG status = ERROR_SUCCESS;
+        if (entry) {
+            if (!HoldsText(stored, entry->record)) {
+                stored.changed = true;
+                status = WriteString(writer.Get(), stored.name, entry->record);
+            }
+            entry = entry->next;
+        } else if (stored.read != ValueRead::Missing || !readable) {
+            stored.changed = true;
+            status = RegDeleteValueW(writer.Get(), stored.name);
+            if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
+        }
+        if (status != ERROR_SUCCESS) {
+            if (readable) PutBack(writer.Get(), names);
+            result = 0;
+        }
+    }
+    delete[] names;
+    return result;
 }
 
 } // namespace
@@ -122,19 +182,24 @@ TypedUrlStore::~TypedUrlStore() {
     pending_.RemoveAll();
 }
 
-int TypedUrlStore::LoadTypedUrls(UrlList* list) {
+int TypedUrlStore::LoadTypedUrls(UrlList* list, bool* complete) {
+    if (complete) *complete = false;
     HiddenString path = TypedUrlKeyPath();
     if (!list || !path.Text()[0]) return 0;
     UniqueRegKey key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, path.Text(), 0, KEY_QUERY_VALUE, key.Put()) !=
         ERROR_SUCCESS)
         return 0;
+    bool everyName = true;
     for (int i = 1; i <= TypedUrlLimit; i++) {
         WCHAR name[16];
         FormatTypedUrlName(name, i);
         UrlRecord record;
-        if (ReadRecord(key.Get(), name, &record) == ValueRead::Record) list->Append(record);
+        ValueRead read = ReadRecord(key.Get(), name, &record);
+        if (read == ValueRead::Failed) everyName = false;
+        if (read == ValueRead::Record && !list->Append(record)) everyName = false;
     }
+    if (complete) *complete = everyName;
     return 1;
 }
 
@@ -155,15 +220,18 @@ int TypedUrlStore::CommitDeletion() {
 }
 
 int TypedUrlStore::CommitToTypedUrls() {
+    // A record the reading missed would be written over: rewrite only a list read whole.
     UrlList typed;
-    if (!LoadTypedUrls(&typed) || typed.Count() == 0) return 0;
+    bool complete = false;
+    if (!LoadTypedUrls(&typed, &complete) || !complete || typed.Count() == 0) return 0;
     for (UrlEntry* entry = pending_.First(); entry; entry = entry->next)
         typed.Remove(entry->record.text);
     return SaveTypedUrls(typed);
 }
 
 int TypedUrlStore::CommitToDeletedUrls() {
-    LoadDeletedUrls();
+    // Earlier deletions the reading missed would be written over: save only a list read whole.
+    if (!LoadDeletedUrls()) return 0;
     for (UrlEntry* entry = pending_.First(); entry; entry = entry->next) {
         if (!deleted_.Contains(entry->record.text)) deleted_.Append(entry->record);
     }
@@ -177,14 +245,14 @@ int TypedUrlStore::SaveTypedUrls(const UrlList& list) {
     return StoreCompacted(path.Text(), list, FormatTypedUrlName);
 }
 
-void TypedUrlStore::LoadDeletedUrls() {
+bool TypedUrlStore::LoadDeletedUrls() {
     UniqueRegKey key;
-    if (CreateUserKey(DeletedUrlsKeyPath(), KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+    if (CreateUserKey(DeletedUrlsKeyPath(), KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return true;
     deleted_.RemoveAll();
     // A value whose name or data does not fit (ERROR_MORE_DATA), or whose data is no
     // terminated record, is skipped and the reading goes on. The end of the values ends it,
     // and so does any other answer: that one is about the key, not a value, and would come
-    // again at every index.
+    // again at every index; the list is then not whole.
     for (DWORD index = 0;; index++) {
         WCHAR name[DeletedNameUnits];
         DWORD nameUnits = DeletedNameUnits;
@@ -193,15 +261,18 @@ void TypedUrlStore::LoadDeletedUrls() {
         LONG status = RegEnumValueW(key.Get(), index, name, &nameUnits, nullptr, nullptr,
                                     reinterpret_cast<BYTE*>(record.text), &size);
         if (status == ERROR_MORE_DATA) continue;
-        if (status != ERROR_SUCCESS) break;
-        if (IsTerminated(record)) deleted_.Append(record);
+        if (status == ERROR_NO_MORE_ITEMS) return true;
+        if (status != ERROR_SUCCESS) return false;
+        if (IsTerminated(record) && !deleted_.Append(record)) return false;
     }
 }
 
 void TypedUrlStore::PruneDeletedUrls() {
     if (deleted_.Count() == 0) return;
+    // Only a typed list read whole tells which deletions are no longer typed.
     UrlList typed;
-    if (!LoadTypedUrls(&typed)) return;
+    bool complete = false;
+    if (!LoadTypedUrls(&typed, &complete) || !complete) return;
     for (UrlEntry* entry = deleted_.First(); entry;) {
         if (typed.Contains(entry->record.text)) {
             entry = entry->next;

@@ -32,19 +32,21 @@ public:
     BOOL IsNewSystem() const { return newSystem_; }
 
     // Appends the values url1 ... url25 that are records (of at most 2083 units), in that
-    // order. 1 when the key was opened, 0 (list unchanged) when it could not be.
-    int LoadTypedUrls(UrlList* list);
+    // order. 1 when the key was opened, 0 (list unchanged) when it could not be. *complete,
+    // when asked for, tells whether every name could be read and every record kept.
+    int LoadTypedUrls(UrlList* list, bool* complete = nullptr);
     // A deletion batch: BeginDeletion, MarkDeleted per URL, CommitDeletion.
     void BeginDeletion();
     void MarkDeleted(const WCHAR* url);
-    // 1 when the key of the final write could be opened, else 0. Empties the batch.
+    // 1 when the list was rewritten whole, else 0 with the list as it was. Empties the batch.
     int CommitDeletion();
 
 private:
     int CommitToTypedUrls();
     int CommitToDeletedUrls();
     int SaveTypedUrls(const UrlList& list);
-    void LoadDeletedUrls();
+    // False when the key could be opened but not read to its end.
+    bool LoadDeletedUrls();
     void PruneDeletedUrls();
     int SaveDeletedUrls(const UrlList& list);
 
