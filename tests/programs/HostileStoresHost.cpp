@@ -17,9 +17,27 @@
 // references are back where they started. Every step runs under a time bound; a crash, or a
 // step or dialog that does not end in time, ends the run with the round named.
 //
+// With --faults the trouble comes from the platform instead: the module's calls fail, through
+// its import table (testbed/ImportFaults), while it goes through one of five scenarios over
+// modest, well-formed traces with sentinels beside every store: the clean dialog opened and
+// closed (the ping answered with --ping-port), an interactive clean of all seven categories, one
+// address-bar record deleted through the record dialog (the typed-URL rewrite before NT 6,
+// "DeletedUrls" from NT 6 on), the automatic clean when the last button ends (as the browser),
+// and one search record deleted. Each scenario first runs without failures to count its
+// failable calls; then, by mode, the k-th failable call alone fails for every k ("calls"),
+// every call of one function fails from its first on, for each function the scenario calls
+// ("persistent"), every allocation fails from the k-th on ("oom"), or the browser's protected
+// mode denies registry writes outside "AppDataLow" and every deletion of a file or cache entry
+// ("protected"). Each run checks: no crash or hang, nothing beside the ticked stores changed,
+// no record lost that was not chosen and none doubled, the heap validates, no window of the
+// module is left and the module unloads.
+//
 // Usage: HostileStoresHost.exe [--seed N] [--rounds N] [--first R] [--dll PATH] [--browser]
 //                              [--repeat] [--times] [--ping-port N] [--step-seconds N]
 //                              [--destructive]
+//        HostileStoresHost.exe --faults [--scenario S] [--mode M] [--function F] [--k N]
+//                              [--sample N] [--first C] [--keep-going] [--browser] [--dll PATH]
+//                              [--ping-port N] [--ping-delay N] [--seed N]
 //   --seed      the run's seed (default: from the clock); printed first, so a run can be
 //               replayed; round R of a run uses the seed mixed with R alone, so --first R
 //               --rounds 1 replays that round
@@ -29,7 +47,14 @@
 //   --repeat    every round is round --first again, to see whether a leak grows
 //   --times     print how long each kind of step took in all
 //   --ping-port the module's statistics endpoint is localhost:N: answer it there, and give the
-//               ping switch "join" random forms too (otherwise it is kept at 0)
+//               ping switch "join" random forms too (otherwise it is kept at 0); --ping-delay
+//               N answers after N ms
+//   --faults    failing calls instead of hostile stores; --scenario dialog, clean, address,
+//               auto or search and --mode calls, persistent, oom or protected narrow the runs
+//               (default: all); --function limits "calls" and "persistent" to one import; --k
+//               makes only that call (or allocation) fail; --sample N makes N runs drawn with
+//               the seed instead of all; --first C starts at run C; --keep-going goes on after
+//               a failed run. A failed run prints the arguments that replay it.
 // The program overwrites the browser's and the toolbar's stores of the current user: outside
 // Wine it runs only with --destructive. Exit code 0 when every round passed; the codes below
 // name the first failure, the lines printed give its round and the values seen.
@@ -48,6 +73,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -64,6 +90,7 @@
 #include "testbed/HostToolbar.h"
 #include "testbed/HostileContent.h"
 #include "testbed/HttpListener.h"
+#include "testbed/ImportFaults.h"
 #include "testbed/KeySecurity.h"
 #include "testbed/LeakProbes.h"
 #include "testbed/ModalScript.h"
@@ -97,6 +124,7 @@ enum ExitCode {
     ReferencesLeaked = 33,
     ModuleStayedLoaded = 34,
     HeapDamaged = 35,
+    ModuleWindowLeft = 36,
     SentinelChanged = 40,
     StoreNotEmptied = 41,
     UntickedStoreChanged = 42,
@@ -113,11 +141,25 @@ struct Options {
     std::wstring dll;
     bool browser = false;
     USHORT pingPort = 0;
+    DWORD pingDelayMs = 0; // the endpoint answers after this long
     DWORD stepSeconds = 120;
     bool destructive = false;
     bool repeat = false; // every round is round `first` again: does a leak grow?
     bool times = false;  // print where the time went
+    // Failing calls
+    bool faults = false;
+    std::string scenario, mode, function;
+    long k = 0;
+    long sample = 0;
+    bool keepGoing = false;
 };
+
+std::string Narrow(const wchar_t* text) {
+    std::string narrow;
+    for (; *text; text++)
+        narrow += static_cast<char>(*text);
+    return narrow;
+}
 
 bool ParseOptions(int argc, wchar_t** argv, Options* options) {
     options->seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
@@ -133,6 +175,10 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
             options->repeat = true;
         } else if (name == L"--times") {
             options->times = true;
+        } else if (name == L"--faults") {
+            options->faults = true;
+        } else if (name == L"--keep-going") {
+            options->keepGoing = true;
         } else if (!hasValue) {
             return false;
         } else if (name == L"--seed") {
@@ -147,8 +193,20 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
             options->dll = full;
         } else if (name == L"--ping-port") {
             options->pingPort = static_cast<USHORT>(wcstoul(argv[++i], nullptr, 0));
+        } else if (name == L"--ping-delay") {
+            options->pingDelayMs = wcstoul(argv[++i], nullptr, 0);
         } else if (name == L"--step-seconds") {
             options->stepSeconds = wcstoul(argv[++i], nullptr, 0);
+        } else if (name == L"--scenario") {
+            options->scenario = Narrow(argv[++i]);
+        } else if (name == L"--mode") {
+            options->mode = Narrow(argv[++i]);
+        } else if (name == L"--function") {
+            options->function = Narrow(argv[++i]);
+        } else if (name == L"--k") {
+            options->k = wcstol(argv[++i], nullptr, 0);
+        } else if (name == L"--sample") {
+            options->sample = wcstol(argv[++i], nullptr, 0);
         } else {
             return false;
         }
@@ -257,11 +315,17 @@ struct Progress {
 };
 
 Progress g_progress;
+// The arguments that replay the fault run under way, for the reports of a crash or a hang.
+char g_faultReplay[256];
 DWORD g_stepLimitMs = 120000;
 BYTE* g_moduleStart = nullptr;
 BYTE* g_moduleEnd = nullptr;
 
 void ReportWhere(const char* what) {
+    if (g_faultReplay[0]) {
+        Report("%s: step \"%s\"; replay with %s\n", what, g_progress.step.load(), g_faultReplay);
+        return;
+    }
     Report("%s: round %ld, step \"%s\"; replay with --seed %u --first %ld --rounds 1\n", what,
            g_progress.round.load(), g_progress.step.load(), g_progress.seed.load(),
            g_progress.round.load());
@@ -697,18 +761,43 @@ struct Host {
 };
 
 // ---------------------------------------------------------------------------------------------
+// What a fault run does and which calls fail in it.
+
+enum class Scenario { OpenClose, CleanAll, DeleteAddress, AutoClean, DeleteSearch };
+const char* const ScenarioNames[] = {"dialog", "clean", "address", "auto", "search"};
+
+struct FaultCase {
+    Scenario scenario;
+    std::string mode; // "count", "calls", "persistent", "oom" or "protected"
+    FaultPlan plan;
+
+    std::string Replay() const {
+        std::string text = std::string(NamedAsBrowser() ? "--browser " : "") +
+                           "--faults --scenario " + ScenarioNames[static_cast<int>(scenario)] +
+                           " --mode " + mode;
+        if (!plan.function.empty()) text += " --function " + plan.function;
+        if (!plan.persistent || plan.kind == FaultKind::Allocations)
+            text += " --k " + std::to_string(plan.first);
+        return text;
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
 // One round.
 
 class Round {
 public:
-    Round(Host& host, const Options& options, long index, unsigned seed)
+    Round(Host& host, const Options& options, long index, unsigned seed,
+          const FaultCase* fault = nullptr)
         : host_(host), places_(host.places), options_(options), index_(index),
-          content_(seed ^ (0x9E3779B9u * static_cast<unsigned>(index + 1))) {}
+          content_(seed ^ (0x9E3779B9u * static_cast<unsigned>(index + 1))), fault_(fault) {}
 
     // The exit code of the round's first failure, or Passed.
     int Run(OnButtonMessageProc* onButtonMessage);
     // ": 2500 address-bar items, 3 rows deleted", for a report of what made a round slow.
     std::string Summary() const;
+    // The failable calls the module made in a fault run.
+    const FaultTally& Tally() const { return tally_; }
 
 private:
     struct Sentinel {
@@ -732,12 +821,15 @@ private:
     void SeedCache();
     void SeedFrames();
     void SeedSearchBox();
+    void SeedStores(); // the random stores of a hostile round
+    void SeedTraces(); // the modest, well-formed traces of a fault run
     void AddSentinelKey(HKEY root, const std::wstring& path);
     void WatchKey(HKEY root, const std::wstring& path, bool valuesOnly = false);
     void WatchFile(const std::wstring& path);
 
     // Driving
     void InCleanDialog(HWND clean);
+    void InScenario(HWND clean);
     void InRecordDialog(HWND records, RecordKind kind);
     void OpenRecords(HWND clean, int linkId);
     void SetCategories(HWND clean, DWORD selection);
@@ -745,8 +837,10 @@ private:
     void EndFramesAndButtons(OnButtonMessageProc onButtonMessage);
 
     // Checking
-    void CheckAddressDeletions(HWND clean);
-    void CheckSearchDeletions();
+    void CheckRecordChanges(const std::string& store, const std::vector<std::wstring>& before,
+                            const std::vector<std::wstring>& after,
+                            const std::vector<std::wstring>& mayGo,
+                            const std::vector<std::wstring>& mayCome = {});
     void CheckSentinels();
     void CheckCleanedStores();
     void CheckKeyGone(HKEY root, const std::wstring& path, bool deletable, const char* store);
@@ -762,6 +856,8 @@ private:
     HostileContent content_;
     int failure_ = Passed;
     int failureLines_ = 0;
+    const FaultCase* fault_;
+    FaultTally tally_;
 
     // What was seeded
     int ieMajor_ = 0;
@@ -1180,6 +1276,109 @@ void Round::SeedSearchBox() {
                                                  : lies[content_.Pick(6)]);
 }
 
+// What a browser of a few days leaves, in every store the module cleans, with the same sentinels
+// beside each as the hostile rounds: the same every run, so that the k-th call is the same call.
+void Round::SeedTraces() {
+    const bool autoScenario = fault_->scenario == Scenario::AutoClean;
+    content_.WriteString(CreateKey(HKEY_LOCAL_MACHINE, IeMachineKey).Get(), L"Version",
+                         L"7.0.5730.13");
+    ieMajor_ = 7;
+
+    std::vector<std::wstring> typed;
+    UniqueRegKey typedKey = CreateKey(HKEY_CURRENT_USER, TypedUrlsKey);
+    for (int n = 1; n <= 6; n++) {
+        typed.push_back(L"http://typed" + std::to_wstring(n) + L".example/" + content_.Word(6));
+        content_.WriteString(typedKey.Get(), L"url" + std::to_wstring(n), typed.back());
+    }
+    typedKey.Reset();
+    AddSentinelKey(HKEY_CURRENT_USER, std::wstring(IeUserKey) + L"\\TypedURLsKept");
+    content_.WriteString(CreateKey(HKEY_CURRENT_USER, IeUserKey).Get(), L"VelaKept",
+                         content_.Url());
+    WatchKey(HKEY_CURRENT_USER, IeUserKey, true);
+
+    // Two earlier deletions, which NT 6 keeps apart from the typed list.
+    UniqueRegKey deleted = CreateKey(HKEY_CURRENT_USER, places_.toolbarKey + L"\\DeletedUrls");
+    content_.WriteString(deleted.Get(), L"1", typed[4]);
+    content_.WriteString(deleted.Get(), L"2", typed[5]);
+    deleted.Reset();
+    AddSentinelKey(HKEY_CURRENT_USER, places_.toolbarKey + L"\\DeletedUrlsKept");
+
+    DWORD all = 0x7F, autoClean = autoScenario ? 1 : 0, join = options_.pingPort ? 1 : 0;
+    SHSetValueW(HKEY_CURRENT_USER, (places_.toolbarKey + L"\\HistoryClean").c_str(), L"UserSelect",
+                REG_DWORD, &all, sizeof(all));
+    SHSetValueW(HKEY_CURRENT_USER, (places_.toolbarKey + L"\\HistoryClean").c_str(), L"AutoClean",
+                REG_DWORD, &autoClean, sizeof(autoClean));
+    SHSetValueW(HKEY_CURRENT_USER, (places_.toolbarKey + L"\\iebar").c_str(), L"join", REG_DWORD,
+                &join, sizeof(join));
+    content_.WriteString(CreateKey(HKEY_CURRENT_USER, places_.toolbarKey).Get(), L"VelaKept",
+                         content_.Url());
+    AddSentinelKey(HKEY_CURRENT_USER, places_.toolbarKey + L"\\HistoryCleanKept");
+    WatchKey(HKEY_CURRENT_USER, places_.toolbarKey, true);
+    WatchKey(HKEY_CURRENT_USER, places_.otherToolbarKey);
+
+    for (const WCHAR* name : {L"Storage1", L"Storage2", L"SPW"}) {
+        UniqueRegKey key =
+            CreateKey(HKEY_CURRENT_USER, std::wstring(IntelliFormsKey) + L"\\" + name);
+        std::vector<BYTE> blob = content_.Bytes(64);
+        RegSetValueExW(key.Get(), content_.Word(40).c_str(), 0, REG_BINARY, blob.data(),
+                       static_cast<DWORD>(blob.size()));
+    }
+    AddSentinelKey(HKEY_CURRENT_USER, std::wstring(IntelliFormsKey) + L"\\Storage3");
+    content_.WriteString(CreateKey(HKEY_CURRENT_USER, IntelliFormsKey).Get(), L"VelaKept",
+                         content_.Url());
+    WatchKey(HKEY_CURRENT_USER, IntelliFormsKey, true);
+
+    content_.AddTree(HKEY_CURRENT_USER, places_.psDataKey, 2, 2, false);
+    AddSentinelKey(HKEY_CURRENT_USER,
+                   places_.psTypeKey + L"\\5e7e8100-9138-11d1-945a-00c04fc308ff");
+    content_.WriteString(CreateKey(HKEY_CURRENT_USER, places_.psTypeKey).Get(), L"VelaKept",
+                         content_.Url());
+    WatchKey(HKEY_CURRENT_USER, places_.psUserKey, true);
+    psUserSecurity_ =
+        KeySecuritySddl(HKEY_CURRENT_USER, places_.psUserKey.c_str(), DACL_SECURITY_INFORMATION);
+    WatchKey(HKEY_CURRENT_USER, places_.psTypeKey, true);
+
+    for (const WCHAR* name : {L"TypedURLs", L"IE7TypedURLs"})
+        content_.WriteString(
+            CreateKey(HKEY_CURRENT_USER, std::wstring(OstleUserKey) + L"\\" + name).Get(), L"url1",
+            content_.Url());
+    AddSentinelKey(HKEY_CURRENT_USER, std::wstring(OstleUserKey) + L"\\Settings");
+
+    MakeFolders(places_.visitFolder);
+    std::string visits = "[general]\r\nshown=1\r\n[frequentlyVisit]\r\nhttp://a.example/=3\r\n"
+                         "[recent]\r\nhttp://b.example/=1\r\n";
+    WriteFileBytes(places_.visitFile, std::vector<BYTE>(visits.begin(), visits.end()));
+    visitWellFormed_ = true;
+    WriteFileBytes(places_.visitFolder + L"\\visitHistory.ini.bak", content_.Bytes(200));
+    WatchFile(places_.visitFolder + L"\\visitHistory.ini.bak");
+
+    shared_ = std::make_unique<SharedMemoryBlock>();
+    std::vector<BYTE> block(80, 0);
+    memcpy(&block[ToolbarSharedUserOffset], &SiteUser, sizeof(SiteUser));
+    shared_->WriteBytes(block.data(), 80);
+    sharedUser_ = SiteUser;
+    sharedUserKnown_ = true;
+    SeedUserFiles();
+
+    for (int i = 1; i <= 3; i++)
+        SeedCacheEntry((L"http://c" + std::to_wstring(i) + L".example/page").c_str());
+    for (int i = 1; i <= 2; i++)
+        SeedCookie((L"Cookie:user@c" + std::to_wstring(i) + L".example/").c_str());
+    SeedHistoryEntry(L"Visited: user@http://v1.example/");
+
+    frames_[0] = std::make_unique<BrowserFrame>();
+    std::vector<std::wstring> entries = typed;
+    entries.push_back(L"http://other.example/");
+    BrowserFrame::AddEntries(frames_[0]->AddressBar(), entries);
+    boxItems_ = entries.size();
+    browser_ = TestBrowser::Make(frames_[0]->Window());
+    host_.site->SetBrowser(browser_.Get());
+
+    host_.searchBox->SetRecords({L"weather", L"train times", L"recipes", L"news"});
+    host_.searchBox->SetListAnswer(SearchListAnswer::Honest);
+    honestSearch_ = true;
+}
+
 // A key no category names, with values of every shape and a sub key, watched byte for byte.
 void Round::AddSentinelKey(HKEY root, const std::wstring& path) {
     UniqueRegKey key = CreateKey(root, path);
@@ -1215,11 +1414,26 @@ void Round::InRecordDialog(HWND records, RecordKind kind) {
         rowFull_.clear();
         for (size_t i = 0; i < rows.size(); i++)
             rowFull_.push_back(box.empty() ? rows[i].url : i < box.size() ? box[i] : L"?");
-        if (!box.empty() && box.size() != rows.size())
+        if (!box.empty() && box.size() != rows.size() && !fault_)
             Fail(WrongRecordDeleted, "the address-bar box holds " + std::to_string(box.size()) +
                                          " items but the dialog shows " +
                                          std::to_string(rows.size()) + " rows");
         linkWidth_ = MeasureDeleteLinkWidth(records);
+    }
+    if (fault_) {
+        // One record through its row's link: the second, so that a rewrite moves those after it.
+        if (!rows.empty()) {
+            int row = rows.size() > 1 ? 1 : 0;
+            if (kind == AddressBarRecords) {
+                addressBatches_.push_back({rows[row].url});
+                deletedFull_ = {rows[row].url, rowFull_[row]};
+            } else {
+                deletedSearchTexts_.push_back(rows[row].text);
+            }
+            ClickList(records, DeleteLinkPoint(records, row, linkWidth_ ? linkWidth_ : 2));
+        }
+        PostMessageW(records, WM_COMMAND, IDCANCEL, 0);
+        return;
     }
     for (unsigned links = content_.Pick(3); links > 0 && !rows.empty(); links--) {
         int row = static_cast<int>(content_.Pick(static_cast<unsigned>(rows.size())));
@@ -1307,8 +1521,40 @@ void Round::OpenRecords(HWND clean, int linkId) {
     ClickControl(clean, linkId);
     CancelDialogSteps();
     rowsDeleted_ += deletedFull_.size() + deletedSearchTexts_.size();
-    if (!shown) Fail(NoDialogShown, "the record dialog did not open from its link");
+    if (!shown && !fault_) Fail(NoDialogShown, "the record dialog did not open from its link");
     Step("checking the record deletions");
+    if (fault_) {
+        // A failed call may keep any record, the chosen one too; it may lose or double none.
+        if (kind == SearchRecords) {
+            CheckRecordChanges("search records", searchBefore, host_.searchBox->Records(),
+                               deletedSearchTexts_);
+            return;
+        }
+        for (int f = 0; f < 2; f++)
+            if (frames_[f])
+                CheckRecordChanges("address bar " + std::to_string(f + 1), boxes[f],
+                                   FullEntries(frames_[f]->AddressBar()), deletedFull_);
+        StoredValues typedAfter = LowerNamed(ReadStoredValues(TypedUrlsKey));
+        std::vector<std::wstring> deletedBefore, deletedAfter;
+        for (const auto& [name, value] : deleted) {
+            std::wstring text;
+            if (AsRecord(value, &text)) deletedBefore.push_back(text);
+        }
+        for (const auto& [name, value] : ReadStoredValues(deletedKey.c_str())) {
+            std::wstring text;
+            if (AsRecord(value, &text)) deletedAfter.push_back(text);
+        }
+        if (host_.nt6) {
+            if (typedAfter != typed) Fail(WrongRecordDeleted, "the typed-URL list changed on NT 6");
+            CheckRecordChanges("DeletedUrls", deletedBefore, deletedAfter, {}, deletedFull_);
+        } else {
+            CheckRecordChanges("typed URLs", TypedRecords(typed), TypedRecords(typedAfter),
+                               deletedFull_);
+            if (ReadStoredValues(deletedKey.c_str()) != deleted)
+                Fail(WrongRecordDeleted, "DeletedUrls changed before NT 6");
+        }
+        return;
+    }
     if (kind == SearchRecords) {
         if (!honestSearch_) return;
         std::vector<std::wstring> expected;
@@ -1446,7 +1692,26 @@ void CALLBACK PressCancel(HWND, UINT, UINT_PTR id, DWORD) {
     if (IsWindow(g_progressWindow)) PostMessageW(g_progressWindow, WM_COMMAND, IDCANCEL, 0);
 }
 
+// A fault run's user: one scenario's moves, the same every time.
+void Round::InScenario(HWND clean) {
+    cleanShown_ = true;
+    if (fault_->scenario == Scenario::DeleteAddress) OpenRecords(clean, AddressLinkId);
+    if (fault_->scenario == Scenario::DeleteSearch) OpenRecords(clean, SearchLinkId);
+    Step("clean dialog");
+    TakeUntouchedImages();
+    if (fault_->scenario == Scenario::CleanAll) {
+        interactive_ = true;
+        interactiveSelection_ = 0x7F;
+        SetCategories(clean, interactiveSelection_);
+        Step("interactive clean");
+        ClickControl(clean, CleanNowId);
+        Step("clean dialog");
+    }
+    PostMessageW(clean, WM_COMMAND, IDCANCEL, 0);
+}
+
 void Round::InCleanDialog(HWND clean) {
+    if (fault_) return InScenario(clean);
     cleanShown_ = true;
     // The warm-up round goes every way that makes lasting objects: both record dialogs, and a
     // clean under the progress dialog.
@@ -1495,6 +1760,19 @@ DWORD Round::ReadDword(const std::wstring& subKey, const WCHAR* name, bool* read
 // Ends the frames and buttons in one of the orders a browser closes in; returns when the
 // automatic clean, if any, has run.
 void Round::EndFramesAndButtons(OnButtonMessageProc onButtonMessage) {
+    if (fault_) {
+        // The browser closes its last frame, then the toolbar ends the button: a clean at once
+        // where the automatic clean is armed and offered.
+        bool read = false;
+        autoSelection_ = ReadDword(L"HistoryClean", L"UserSelect", &read) & 0x7F & ~SearchBit;
+        autoExpected_ = fault_->scenario == Scenario::AutoClean && host_.browser && !host_.nt6;
+        if (fault_->scenario == Scenario::AutoClean) TakeUntouchedImages();
+        frames_[0].reset();
+        HostInfo info(L"Clear", 300);
+        Step("ending the buttons");
+        onButtonMessage(info.Get(), 1, ButtonDestroy, 0, 0);
+        return;
+    }
     // Another program may rewrite the settings meanwhile.
     if (content_.Chance(20)) {
         UniqueRegKey clean = CreateKey(HKEY_CURRENT_USER, places_.toolbarKey + L"\\HistoryClean");
@@ -1530,6 +1808,24 @@ void Round::EndFramesAndButtons(OnButtonMessageProc onButtonMessage) {
 }
 
 // ---- checking -------------------------------------------------------------------------------
+
+// Under failing calls a list may lose only records that mayGo names, and gain only records that
+// mayCome names, each once at most: nothing the user did not choose is lost, nothing doubled.
+void Round::CheckRecordChanges(const std::string& store, const std::vector<std::wstring>& before,
+                               const std::vector<std::wstring>& after,
+                               const std::vector<std::wstring>& mayGo,
+                               const std::vector<std::wstring>& mayCome) {
+    auto named = [](const std::vector<std::wstring>& texts, const std::wstring& text) {
+        return std::find(texts.begin(), texts.end(), text) != texts.end();
+    };
+    Counts counts = CountOf(after);
+    for (const std::wstring& gone : RemovedFrom(CountOf(before), counts))
+        if (!named(mayGo, gone)) Fail(WrongRecordDeleted, store + ": lost " + Short(gone));
+    for (const std::wstring& come : RemovedFrom(counts, CountOf(before)))
+        if (!named(mayCome, come) || counts[come] > 1)
+            Fail(WrongRecordDeleted, store + ": " + Short(come) + " is there " +
+                                         std::to_string(counts[come]) + " times");
+}
 
 void Round::CheckSentinels() {
     for (const Sentinel& sentinel : sentinels_) {
@@ -1576,6 +1872,8 @@ void Round::CheckCleanedStores() {
     DWORD must = (interactive_ && !cancelled_ ? interactiveSelection_ : 0) |
                  (autoExpected_ ? autoSelection_ : 0);
     DWORD may = must | (cancelled_ ? interactiveSelection_ : 0);
+    // A failed call may leave any store as it was.
+    if (fault_) must = 0;
     // Stores of categories that change nothing under this browser version.
     if (ieMajor_ != 6 && ieMajor_ != 7) {
         must &= ~(FormDataBit | PasswordsBit);
@@ -1591,7 +1889,7 @@ void Round::CheckCleanedStores() {
     int ostleOwn = ieMajor_ >= 7 ? 1 : 0;
     std::wstring ostlePaths[2] = {std::wstring(OstleUserKey) + L"\\TypedURLs",
                                   std::wstring(OstleUserKey) + L"\\IE7TypedURLs"};
-    if (ostleAuto)
+    if (ostleAuto && !fault_)
         CheckKeyGone(HKEY_CURRENT_USER, ostlePaths[ostleOwn], ostleDeletable_,
                      "toolbar typed URLs");
     for (int i = 0; i < 2; i++)
@@ -1621,6 +1919,12 @@ void Round::CheckCleanedStores() {
                                       "changed");
         }
     }
+    if (fault_ && (may & HistoryBit) && visitWellFormed_) {
+        WritePrivateProfileStringW(nullptr, nullptr, nullptr, places_.visitFile.c_str());
+        if (KeptVisitSections(places_.visitFile) != visitKept_)
+            Fail(SentinelChanged, "visit history: sections other than \"frequentlyVisit\" "
+                                  "changed");
+    }
     if (!(may & HistoryBit) || !historyRuns) {
         std::string difference =
             CompareFileImages(visitImage_, TakeFileImage(places_.visitFile), places_.visitFile);
@@ -1649,7 +1953,7 @@ void Round::CheckCleanedStores() {
         CheckKeyUntouched(psImage_, HKEY_CURRENT_USER, places_.psDataKey, "Protected Storage");
 
     // Search records: only the interactive run has the host connection.
-    bool searchMust = interactive_ && !cancelled_ && (interactiveSelection_ & SearchBit);
+    bool searchMust = interactive_ && !cancelled_ && !fault_ && (interactiveSelection_ & SearchBit);
     bool searchMay = interactive_ && (interactiveSelection_ & SearchBit);
     if (searchMust && !host_.searchBox->Records().empty())
         Fail(StoreNotEmptied,
@@ -1679,10 +1983,7 @@ std::string Round::Summary() const {
            std::to_string(rowsDeleted_) + " rows deleted";
 }
 
-int Round::Run(OnButtonMessageProc* onButtonMessage) {
-    Step("emptying the stores");
-    ResetStores(places_);
-    host_.site->ClearCalls();
+void Round::SeedStores() {
     Step("seeding the registry");
     SeedIeVersion();
     SeedTypedUrls();
@@ -1705,6 +2006,18 @@ int Round::Run(OnButtonMessageProc* onButtonMessage) {
     SeedSearchBox();
     historyFails_ = g_history && content_.Chance(10);
     if (g_history) g_history->FailCreation(historyFails_ ? E_OUTOFMEMORY : S_OK);
+}
+
+int Round::Run(OnButtonMessageProc* onButtonMessage) {
+    Step("emptying the stores");
+    ResetStores(places_);
+    host_.site->ClearCalls();
+    if (fault_) {
+        Step("seeding the traces");
+        SeedTraces();
+    } else {
+        SeedStores();
+    }
     StoredValues identity = ReadStoredValues(IdentityKey, HKEY_LOCAL_MACHINE);
     customIdExisted_ = identity.count(L"Custom_ID2") != 0;
     if (customIdExisted_) customId_ = identity[L"Custom_ID2"];
@@ -1729,27 +2042,40 @@ int Round::Run(OnButtonMessageProc* onButtonMessage) {
     g_moduleStart = base;
     g_moduleEnd = base + headers->OptionalHeader.SizeOfImage;
     OnButtonMessageProc send = *onButtonMessage;
+    if (fault_) {
+        if (InstallImportFaults(module) <= 0) return TestbedNotBuilt;
+        SetFaultPlan(fault_->plan);
+    }
 
     Step("creating the buttons");
     HostInfo info(L"Clear", 300);
-    LONG buttons = 1 + static_cast<LONG>(content_.Pick(2));
+    LONG buttons = fault_ ? 1 : 1 + static_cast<LONG>(content_.Pick(2));
     for (LONG id = 1; id <= buttons; id++)
         send(info.Get(), id, content_.Chance(50) ? ButtonCreateAndShow : ButtonCreate,
              host_.site->AsWParam(), 0);
-    for (unsigned extra = content_.Pick(4); extra > 0; extra--) {
+    for (unsigned extra = fault_ ? 0 : content_.Pick(4); extra > 0; extra--) {
         static const LONG messages[] = {ButtonUserChanged, ButtonFilesChanged, ButtonVisibility,
                                         ButtonMessageTwelve};
         send(info.Get(), 1 + static_cast<LONG>(content_.Pick(buttons)), messages[content_.Pick(4)],
              content_.Pick(2), 0);
     }
 
-    Step("pressing the button");
-    WhenDialogShows(CleanCaption, [this](HWND clean) { InCleanDialog(clean); });
-    send(info.Get(), 1, ButtonPressed, 0, 0);
-    CancelDialogSteps();
-    if (!cleanShown_) Fail(NoDialogShown, "the clean dialog did not open");
+    if (!fault_ || fault_->scenario != Scenario::AutoClean) {
+        Step("pressing the button");
+        WhenDialogShows(CleanCaption, [this](HWND clean) { InCleanDialog(clean); });
+        send(info.Get(), 1, ButtonPressed, 0, 0);
+        CancelDialogSteps();
+        // A failed call may keep the dialog from opening at all.
+        if (!cleanShown_ && !fault_) Fail(NoDialogShown, "the clean dialog did not open");
+    }
 
     EndFramesAndButtons(send);
+    for (const WCHAR* caption :
+         {CleanCaption, AddressRecordsCaption, SearchRecordsCaption, ProgressCaption})
+        if (HWND left = FindThreadDialog(caption)) {
+            Fail(ModuleWindowLeft, "the dialog \"" + Utf8(caption) + "\" is still there");
+            DestroyWindow(left);
+        }
     Step("unloading the module");
     *onButtonMessage = nullptr;
     FreeLibrary(module);
@@ -1772,6 +2098,10 @@ int Round::Run(OnButtonMessageProc* onButtonMessage) {
     frames_[0].reset();
     frames_[1].reset();
     g_moduleStart = g_moduleEnd = nullptr;
+    if (fault_) {
+        tally_ = TakeFaultTally();
+        SetFaultPlan(FaultPlan());
+    }
 
     Step("checking the stores");
     CheckSentinels();
@@ -1877,6 +2207,95 @@ HandleCounts HandlesKeptPerLoad(const std::wstring& dll) {
     return kept;
 }
 
+// ---------------------------------------------------------------------------------------------
+// The fault runs
+
+// The traces of every fault run come from this seed, so that the k-th call is the same call.
+const unsigned FaultTraceSeed = 20261209;
+
+int RunFaultCase(Host& host, const Options& options, const FaultCase& fault, long number,
+                 FaultTally* tally) {
+    snprintf(g_faultReplay, sizeof(g_faultReplay), "%s", fault.Replay().c_str());
+    g_progress.round = number;
+    OnButtonMessageProc onButtonMessage = nullptr;
+    Round round(host, options, 0, FaultTraceSeed, &fault);
+    int code = round.Run(&onButtonMessage);
+    // A thread the module left running past its unload would crash once the slow endpoint
+    // answers: give it that long inside the run.
+    if (options.pingDelayMs) {
+        Step("waiting for the endpoint's answer");
+        Sleep(options.pingDelayMs + 2000);
+    }
+    g_progress.started = 0;
+    if (code != Passed)
+        Report("run %ld failed, first failed call %s: replay with %s\n", number,
+               round.Tally().firstFailure.empty() ? "none" : round.Tally().firstFailure.c_str(),
+               g_faultReplay);
+    g_faultReplay[0] = 0;
+    if (tally) *tally = round.Tally();
+    return code;
+}
+
+// Counts each chosen scenario's failable calls in a run without failures, which must pass, then
+// makes the runs of the chosen modes: every k, every function the scenario calls, every first
+// failing allocation, the protected profile.
+int RunFaults(Host& host, const Options& options) {
+    if (!options.function.empty() && !IsFailableImport(options.function)) {
+        Report("\"%s\" is no import the fault runs can make fail\n", options.function.c_str());
+        return BadArguments;
+    }
+    auto wants = [&](const char* mode) { return options.mode.empty() || options.mode == mode; };
+    std::vector<FaultCase> cases;
+    for (int s = 0; s < static_cast<int>(std::size(ScenarioNames)); s++) {
+        if (!options.scenario.empty() && options.scenario != ScenarioNames[s]) continue;
+        auto scenario = static_cast<Scenario>(s);
+        FaultCase count = {scenario, "count", {FaultKind::None, options.function}};
+        FaultTally tally;
+        if (int code = RunFaultCase(host, options, count, -1, &tally)) return code;
+        Report("%s: %ld failable calls%s, %ld allocations, %zu functions\n", ScenarioNames[s],
+               tally.calls, options.function.empty() ? "" : (" of " + options.function).c_str(),
+               tally.allocations, tally.functions.size());
+        auto addEveryK = [&](const char* mode, FaultKind kind, long total, bool persistent) {
+            for (long k = options.k ? options.k : 1; k <= (options.k ? options.k : total); k++)
+                cases.push_back({scenario, mode, {kind, options.function, k, persistent}});
+        };
+        if (wants("calls")) addEveryK("calls", FaultKind::Calls, tally.calls, false);
+        if (wants("persistent"))
+            for (const std::string& function : tally.functions)
+                cases.push_back({scenario, "persistent", {FaultKind::Calls, function, 1, true}});
+        if (wants("oom") && options.function.empty())
+            addEveryK("oom", FaultKind::Allocations, tally.allocations, true);
+        if (wants("protected") && options.function.empty())
+            cases.push_back({scenario, "protected", {FaultKind::Protected, "", 0, false}});
+    }
+    if (cases.empty()) {
+        Report("no fault run matches the scenario and mode asked for\n");
+        return BadArguments;
+    }
+    if (options.sample > 0 && options.sample < static_cast<long>(cases.size())) {
+        std::mt19937 random(options.seed);
+        std::shuffle(cases.begin(), cases.end(), random);
+        cases.resize(options.sample);
+    }
+    Report("%zu fault runs\n", cases.size());
+    int result = Passed;
+    long failed = 0;
+    DWORD start = GetTickCount();
+    for (size_t i = std::max(0L, options.first); i < cases.size(); i++) {
+        if (int code = RunFaultCase(host, options, cases[i], static_cast<long>(i), nullptr)) {
+            failed++;
+            if (result == Passed) result = code;
+            if (!options.keepGoing) break;
+        }
+        if ((i + 1) % 100 == 0)
+            Report("%zu runs in %lu s\n", i + 1,
+                   static_cast<unsigned long>((GetTickCount() - start) / 1000));
+    }
+    Report("fault runs: %zu, failed %ld, in %lu s\n", cases.size(), failed,
+           static_cast<unsigned long>((GetTickCount() - start) / 1000));
+    return result;
+}
+
 int Run(const Options& options) {
     Report("seed %u, rounds %ld from %ld, module %s, %s\n", options.seed, options.rounds,
            options.first, Utf8(options.dll).c_str(),
@@ -1896,8 +2315,10 @@ int Run(const Options& options) {
         if (!g_history->IsReady()) Report("the URL history stand-in could not be registered\n");
     }
     if (options.pingPort) {
-        host.listener =
-            std::make_unique<HttpListener>(options.pingPort, HttpListener::Mode::Answer);
+        host.listener = std::make_unique<HttpListener>(
+            options.pingPort,
+            options.pingDelayMs ? HttpListener::Mode::Slow : HttpListener::Mode::Answer,
+            options.pingDelayMs);
         if (!host.listener->Start()) Report("cannot answer on port %u\n", options.pingPort);
     }
     Report("%s, %s; the automatic clean %s\n", host.nt6 ? "NT 6" : "before NT 6",
@@ -1905,6 +2326,14 @@ int Run(const Options& options) {
            host.browser && !host.nt6 ? "runs where the browser version allows"
                                      : "is not offered here");
 
+    if (options.faults) {
+        int result = RunFaults(host, options);
+        g_progress.started = 0;
+        ResetStores(host.places);
+        RestoreMachineState();
+        Report("exit %d\n", result);
+        return result;
+    }
     HandleCounts perLoad = HandlesKeptPerLoad(options.dll);
     if (!perLoad.empty())
         Report("the module file keeps handles at each load and unload by itself: %s\n",
@@ -2006,7 +2435,10 @@ int main() {
     if (!argv || !ParseOptions(argc, argv, &options)) {
         Report("usage: HostileStoresHost.exe [--seed N] [--rounds N] [--first R] [--dll PATH] "
                "[--browser] [--repeat] [--times] [--ping-port N] [--step-seconds N] "
-               "[--destructive]\n");
+               "[--destructive]\n"
+               "       HostileStoresHost.exe --faults [--scenario S] [--mode M] [--function F] "
+               "[--k N] [--sample N] [--first C] [--keep-going] [--browser] [--dll PATH] "
+               "[--ping-port N] [--ping-delay N] [--seed N]\n");
         return BadArguments;
     }
     if (!RunningInWine() && !options.destructive) {
