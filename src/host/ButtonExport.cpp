@@ -1,6 +1,7 @@
 // The module's one export: the host creates, drives and destroys buttons through it.
 #include "host/ButtonHost.h"
 
+#include <memory>
 #include <new>
 
 #include "host/ButtonRegistry.h"
@@ -27,12 +28,14 @@ LONG DispatchButtonMessage(const ButtonHostInfo* info, LONG id, LONG msg, WPARAM
         return 1;
     }
 
+    // A registry that cannot grow still lets this message through: the new button handles it
+    // and is deleted afterwards, with what it took of the host, and the next call with the
+    // same id creates another button.
+    std::unique_ptr<ToolbarButton> unregistered;
     if (!button) {
         button = new (std::nothrow) CleanButton();
         if (!button) return 0;
-        // A registry that cannot grow still lets this message through; the next call
-        // with the same id then creates another button.
-        registry.Add(id, button);
+        if (!registry.Add(id, button)) unregistered.reset(button);
     }
     return button->HandleMessage(info, id, msg, wparam, lparam);
 }
