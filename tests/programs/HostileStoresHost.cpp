@@ -748,7 +748,7 @@ struct Host {
     std::unique_ptr<HttpListener> listener;
     bool nt6 = IsNt6();
     bool browser = NamedAsBrowser();
-    LONG siteReferences = 0; // ours and the search box's, between rounds
+    LONG siteReferences = 0; // ours and the search box's, between runs
 
     Host() {
         toolbar.SetCurrentUser(SiteUser);
@@ -1766,7 +1766,6 @@ void Round::EndFramesAndButtons(OnButtonMessageProc onButtonMessage) {
         bool read = false;
         autoSelection_ = ReadDword(L"HistoryClean", L"UserSelect", &read) & 0x7F & ~SearchBit;
         autoExpected_ = fault_->scenario == Scenario::AutoClean && host_.browser && !host_.nt6;
-        if (fault_->scenario == Scenario::AutoClean) TakeUntouchedImages();
         frames_[0].reset();
         HostInfo info(L"Clear", 300);
         Step("ending the buttons");
@@ -2009,6 +2008,8 @@ void Round::SeedStores() {
 }
 
 int Round::Run(OnButtonMessageProc* onButtonMessage) {
+    // A run that failed may have left references behind: each run is counted on its own.
+    host_.siteReferences = host_.site->RefCount();
     Step("emptying the stores");
     ResetStores(places_);
     host_.site->ClearCalls();
@@ -2031,6 +2032,8 @@ int Round::Run(OnButtonMessageProc* onButtonMessage) {
     }
     for (auto& [path, image] : fileSentinels_)
         image = TakeFileImage(path);
+    // A failed call may keep every dialog from opening: what stays untouched then is all of it.
+    if (fault_) TakeUntouchedImages();
 
     Step("loading the module");
     HMODULE module = LoadButtonModule(onButtonMessage, options_.dll);
