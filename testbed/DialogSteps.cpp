@@ -8,6 +8,7 @@ namespace {
 
 struct PendingStep {
     std::wstring caption;
+    HWND owner; // instead of the caption, when set
     DialogStep step;
 };
 
@@ -18,6 +19,7 @@ std::map<UINT_PTR, PendingStep>& Pending() {
 
 struct Search {
     const wchar_t* caption;
+    HWND owner;
     HWND found;
 };
 
@@ -26,6 +28,11 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
     WCHAR className[32] = {};
     GetClassNameW(window, className, 32);
     if (lstrcmpW(className, L"#32770") != 0) return TRUE;
+    if (search->owner) {
+        if (GetWindow(window, GW_OWNER) != search->owner) return TRUE;
+        search->found = window;
+        return FALSE;
+    }
     WCHAR text[260] = {};
     GetWindowTextW(window, text, 260);
     if (lstrcmpW(text, search->caption) != 0) return TRUE;
@@ -39,7 +46,9 @@ void CALLBACK StepTimer(HWND, UINT, UINT_PTR id, DWORD) {
         KillTimer(nullptr, id);
         return;
     }
-    HWND dialog = FindThreadDialog(it->second.caption.c_str());
+    Search search = {it->second.caption.c_str(), it->second.owner, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&search));
+    HWND dialog = search.found;
     if (!dialog) return;
     KillTimer(nullptr, id);
     DialogStep step = std::move(it->second.step);
@@ -51,7 +60,12 @@ void CALLBACK StepTimer(HWND, UINT, UINT_PTR id, DWORD) {
 
 void WhenDialogShows(const wchar_t* caption, DialogStep step) {
     UINT_PTR id = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, StepTimer);
-    if (id) Pending()[id] = PendingStep{caption, std::move(step)};
+    if (id) Pending()[id] = PendingStep{caption, nullptr, std::move(step)};
+}
+
+void WhenOwnedDialogShows(HWND owner, DialogStep step) {
+    UINT_PTR id = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, StepTimer);
+    if (id) Pending()[id] = PendingStep{L"", owner, std::move(step)};
 }
 
 void CancelDialogSteps() {
@@ -65,7 +79,7 @@ int PendingDialogSteps() {
 }
 
 HWND FindThreadDialog(const wchar_t* caption) {
-    Search search = {caption, nullptr};
+    Search search = {caption, nullptr, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }

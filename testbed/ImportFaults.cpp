@@ -180,7 +180,6 @@ const Failable g_table[] = {
     HAND_WRITTEN(Kernel, GetProcAddress, Zero, Plain, GetProcAddressHook),
     FAILS(Kernel, GetSystemDirectoryW, Zero, Plain),
     FAILS(Kernel, GetTempPathW, Zero, Plain),
-    FAILS(Kernel, GetVersionExW, Zero, Plain),
     FAILS(Kernel, HeapAlloc, Zero, Allocates),
     FAILS(Kernel, LoadLibraryA, Zero, Allocates),
     FAILS(Kernel, LoadLibraryW, Zero, Allocates),

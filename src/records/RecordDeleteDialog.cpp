@@ -62,6 +62,8 @@ LRESULT RecordDeleteDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     checkImages_.Reset(CreateCheckImageList(window));
 
     listView_ = GetDlgItem(window, ListViewId);
+    rows_ = 0;
+    listedWhole_ = listView_ != nullptr;
     RECT client = {};
     GetClientRect(listView_, &client);
     int columnWidth = client.right - client.left;
@@ -257,7 +259,9 @@ LRESULT RecordDeleteDialog::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
             FreeRecordItem(item);
         }
     }
-    rowsLeft_ = count;
+    // Counted by the dialog itself: "none left" only when every record was listed and every
+    // row's deletion went through, never because a count could not be had.
+    rowsLeft_ = rows_ == 0 && !listedWhole_ ? -1 : rows_;
     return 0;
 }
 
@@ -298,10 +302,23 @@ void RecordDeleteDialog::InsertRow(UINT mask, const WCHAR* text, int image, Reco
     row.pszText = const_cast<WCHAR*>(text);
     row.iImage = image;
     row.lParam = reinterpret_cast<LPARAM>(item);
-    if (SendMessageW(listView_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row)) == -1)
+    LRESULT index = SendMessageW(listView_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
+    // Not listed: the list view answers -1, a list view that is gone 0, which only the first
+    // row's index may be.
+    if (index == -1 || (index == 0 && *inserted != 0)) {
         FreeRecordItem(item);
-    else
+        listedWhole_ = false;
+    } else {
         ++*inserted;
+        ++rows_;
+    }
+}
+
+// The row goes from the list, or nothing is deleted: a row still shown keeps its item.
+bool RecordDeleteDialog::RemoveRow(int row) {
+    if (!SendMessageW(listView_, LVM_DELETEITEM, row, 0)) return false;
+    --rows_;
+    return true;
 }
 
 void RecordDeleteDialog::UpdateDeleteButton() {
@@ -380,7 +397,7 @@ void RecordDeleteDialog::ToggleRow(int row) {
 void RecordDeleteDialog::DeleteRowByLink(int row) {
     WCHAR text[SearchTextUnits] = {};
     RecordItem* item = RowItem(row, text, SearchTextUnits);
-    SendMessageW(listView_, LVM_DELETEITEM, row, 0);
+    if (!RemoveRow(row)) return;
     if (kind_ == AddressBarRecords) {
         // Without its item the row's URL is unknown; ClearAddressBars with no URL would empty
         // every address bar instead.
@@ -395,7 +412,7 @@ void RecordDeleteDialog::DeleteRowByLink(int row) {
         DeleteSearchRecord(owner_->Site(), text);
     }
     FreeRecordItem(item);
-    if (RowCount() == 0) EnableWindow(GetDlgItem(window, DeleteButtonId), FALSE);
+    if (rows_ == 0) EnableWindow(GetDlgItem(window, DeleteButtonId), FALSE);
 }
 
 void RecordDeleteDialog::TickAllRows() {
@@ -429,8 +446,7 @@ void RecordDeleteDialog::DeleteTickedRows() {
     for (int i = RowCount() - 1; i >= 0; i--) {
         WCHAR text[SearchTextUnits] = {};
         RecordItem* item = RowItem(i, text, SearchTextUnits);
-        if (!item || !item->ticked) continue;
-        SendMessageW(listView_, LVM_DELETEITEM, i, 0);
+        if (!item || !item->ticked || !RemoveRow(i)) continue;
         if (store) {
             ClearAddressBars(item->url);
             store->MarkDeleted(item->url);
@@ -441,7 +457,7 @@ void RecordDeleteDialog::DeleteTickedRows() {
     }
     if (store) store->CommitDeletion();
 
-    if (RowCount() == 0) {
+    if (rows_ == 0 && listedWhole_) {
         if (kind_ == AddressBarRecords) {
             HWND addressBar = OwnerAddressBar();
             if (IsWindow(addressBar)) ResetAddressBar(addressBar);

@@ -76,6 +76,7 @@ private:
     void InsertRow(UINT mask, const WCHAR* text, int image, RecordItem* item, int* inserted);
     void ToggleRow(int row);
     void DeleteRowByLink(int row);
+    bool RemoveRow(int row);
     void TickAllRows();
     void InvertTicks();
     void DeleteTickedRows();
@@ -88,7 +89,9 @@ private:
     HFONT listFont_ = nullptr; // the list view's own, given back at destruction
     UniqueFont enlargedFont_;
     int defaultIconIndex_ = -1;
-    int rowsLeft_ = -1; // stays -1 when the dialog never ran
+    int rowsLeft_ = -1; // stays -1 when the dialog never ran or could not list every record
+    int rows_ = 0;      // rows inserted and not deleted, as the list view answered
+    bool listedWhole_ = true; // every record found a row
     HWND listView_ = nullptr;
     WindowSubclass listSubclass_;
 };

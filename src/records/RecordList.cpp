@@ -139,7 +139,9 @@ void RecordDeleteDialog::FillAddressBarRecords() {
     LRESULT boxCount = SendMessageW(addressBar, CB_GETCOUNT, 0, 0);
     if (boxCount == 0) {
         UrlList typed;
-        TypedUrlStore::Instance().LoadTypedUrls(&typed);
+        bool complete = true;
+        if (TypedUrlStore::Instance().LoadTypedUrls(&typed, &complete) && !complete)
+            listedWhole_ = false;
         for (UrlEntry* entry = typed.First(); entry; entry = entry->next) {
             const WCHAR* url = entry->record.text;
             WCHAR title[TitleUnits + 1] = {};
@@ -160,7 +162,10 @@ void RecordDeleteDialog::FillAddressBarRecords() {
         item.iItem = i;
         item.pszText = text;
         item.cchTextMax = UrlRecordUnits + 1;
-        if (!SendMessageW(addressBar, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) continue;
+        if (!SendMessageW(addressBar, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
+            listedWhole_ = false;
+            continue;
+        }
         const WCHAR* url = item.pszText ? item.pszText : text;
         // An item longer than a record is no URL the browser keeps, and cut to a record's
         // length its text would name another record, which deleting the row would delete: its
@@ -178,8 +183,10 @@ void RecordDeleteDialog::FillAddressBarRecords() {
 void RecordDeleteDialog::FillSearchRecords() {
     if (!owner_) return;
     SearchRecordList records = {};
+    listedWhole_ = false;
     if (!InitSearchRecordList(&records)) return;
     if (GetSearchRecords(owner_->Site(), &records)) {
+        listedWhole_ = true;
         BuildSiteIconList();
         SendMessageW(listView_, LVM_SETIMAGELIST, LVSIL_SMALL,
                      reinterpret_cast<LPARAM>(siteIcons_.Get()));

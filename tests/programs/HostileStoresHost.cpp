@@ -323,7 +323,9 @@ BYTE* g_moduleEnd = nullptr;
 
 void ReportWhere(const char* what) {
     if (g_faultReplay[0]) {
-        Report("%s: step \"%s\"; replay with %s\n", what, g_progress.step.load(), g_faultReplay);
+        std::string failed = TakeFaultTally().firstFailure;
+        Report("%s: step \"%s\", first failed call %s; replay with %s\n", what,
+               g_progress.step.load(), failed.empty() ? "none" : failed.c_str(), g_faultReplay);
         return;
     }
     Report("%s: round %ld, step \"%s\"; replay with --seed %u --first %ld --rounds 1\n", what,
@@ -1513,11 +1515,16 @@ void Round::OpenRecords(HWND clean, int linkId) {
 
     Step(kind == AddressBarRecords ? "address-bar record dialog" : "search record dialog");
     bool shown = false;
-    WhenDialogShows(kind == AddressBarRecords ? AddressRecordsCaption : SearchRecordsCaption,
-                    [&](HWND records) {
-                        shown = true;
-                        InRecordDialog(records, kind);
-                    });
+    auto inRecords = [&](HWND records) {
+        shown = true;
+        InRecordDialog(records, kind);
+    };
+    // A failed call may leave the dialog without its caption.
+    if (fault_)
+        WhenOwnedDialogShows(clean, inRecords);
+    else
+        WhenDialogShows(kind == AddressBarRecords ? AddressRecordsCaption : SearchRecordsCaption,
+                        inRecords);
     ClickControl(clean, linkId);
     CancelDialogSteps();
     rowsDeleted_ += deletedFull_.size() + deletedSearchTexts_.size();
