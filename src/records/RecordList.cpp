@@ -183,10 +183,8 @@ void RecordDeleteDialog::FillAddressBarRecords() {
 void RecordDeleteDialog::FillSearchRecords() {
     if (!owner_) return;
     SearchRecordList records = {};
-    listedWhole_ = false;
     if (!InitSearchRecordList(&records)) return;
     if (GetSearchRecords(owner_->Site(), &records)) {
-        listedWhole_ = true;
         BuildSiteIconList();
         SendMessageW(listView_, LVM_SETIMAGELIST, LVSIL_SMALL,
                      reinterpret_cast<LPARAM>(siteIcons_.Get()));
