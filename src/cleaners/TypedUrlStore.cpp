@@ -138,7 +138,11 @@ int StoreCompacted(const WCHAR* path, const UrlList& list, NameFormat format) {
             names[n].read = ReadRecord(reader.Get(), names[n].name, &names[n].data, &names[n].type,
                                        &names[n].bytes);
     }
+    // A name that could not be read may hold any record of the list: written around, that
+    // record would stand twice.
     int result = 1;
+    for (int n = 0; n < TypedUrlLimit; n++)
+        if (names[n].read == ValueRead::Failed) result = 0;
     UrlEntry* entry = list.First();
     for (int n = 0; n < TypedUrlLimit && result; n++) {
         StoredName& stored = names[n];
