@@ -501,13 +501,6 @@ FaultTally TakeFaultTally() {
     return tally;
 }
 
-std::vector<std::string> FailableImportNames() {
-    std::vector<std::string> names;
-    for (const Failable& entry : g_table)
-        names.push_back(entry.name);
-    return names;
-}
-
 bool IsFailableImport(const std::string& name) {
     for (const Failable& entry : g_table)
         if (name == entry.name) return true;

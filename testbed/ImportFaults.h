@@ -42,6 +42,5 @@ int InstallImportFaults(HMODULE module);
 // Starts counting afresh under plan; applies to every thread at once.
 void SetFaultPlan(const FaultPlan& plan);
 FaultTally TakeFaultTally();
-// Every import the wrappers know, by name, for a run that makes each fail in turn.
-std::vector<std::string> FailableImportNames();
+// Whether name is an import the wrappers can make fail.
 bool IsFailableImport(const std::string& name);

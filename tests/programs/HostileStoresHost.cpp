@@ -154,12 +154,6 @@ struct Options {
     bool keepGoing = false;
 };
 
-std::string Narrow(const wchar_t* text) {
-    std::string narrow;
-    for (; *text; text++)
-        narrow += static_cast<char>(*text);
-    return narrow;
-}
 
 bool ParseOptions(int argc, wchar_t** argv, Options* options) {
     options->seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
@@ -198,11 +192,11 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
         } else if (name == L"--step-seconds") {
             options->stepSeconds = wcstoul(argv[++i], nullptr, 0);
         } else if (name == L"--scenario") {
-            options->scenario = Narrow(argv[++i]);
+            options->scenario = Utf8(argv[++i]);
         } else if (name == L"--mode") {
-            options->mode = Narrow(argv[++i]);
+            options->mode = Utf8(argv[++i]);
         } else if (name == L"--function") {
-            options->function = Narrow(argv[++i]);
+            options->function = Utf8(argv[++i]);
         } else if (name == L"--k") {
             options->k = wcstol(argv[++i], nullptr, 0);
         } else if (name == L"--sample") {
