@@ -8,7 +8,7 @@ namespace {
 
 struct PendingStep {
     std::wstring caption;
-    HWND owner; // instead of the caption, when set
+    HWND except; // instead of the caption, when set: any dialog but this one
     DialogStep step;
 };
 
@@ -19,7 +19,7 @@ std::map<UINT_PTR, PendingStep>& Pending() {
 
 struct Search {
     const wchar_t* caption;
-    HWND owner;
+    HWND except;
     HWND found;
 };
 
@@ -28,8 +28,8 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
     WCHAR className[32] = {};
     GetClassNameW(window, className, 32);
     if (lstrcmpW(className, L"#32770") != 0) return TRUE;
-    if (search->owner) {
-        if (GetWindow(window, GW_OWNER) != search->owner) return TRUE;
+    if (search->except) {
+        if (window == search->except) return TRUE;
         search->found = window;
         return FALSE;
     }
@@ -46,7 +46,7 @@ void CALLBACK StepTimer(HWND, UINT, UINT_PTR id, DWORD) {
         KillTimer(nullptr, id);
         return;
     }
-    Search search = {it->second.caption.c_str(), it->second.owner, nullptr};
+    Search search = {it->second.caption.c_str(), it->second.except, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&search));
     HWND dialog = search.found;
     if (!dialog) return;
@@ -63,9 +63,9 @@ void WhenDialogShows(const wchar_t* caption, DialogStep step) {
     if (id) Pending()[id] = PendingStep{caption, nullptr, std::move(step)};
 }
 
-void WhenOwnedDialogShows(HWND owner, DialogStep step) {
+void WhenOtherDialogShows(HWND except, DialogStep step) {
     UINT_PTR id = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, StepTimer);
-    if (id) Pending()[id] = PendingStep{L"", owner, std::move(step)};
+    if (id) Pending()[id] = PendingStep{L"", except, std::move(step)};
 }
 
 void CancelDialogSteps() {

@@ -31,10 +31,11 @@ const COLORREF LinkColor = RGB(8, 51, 189);
 
 const int LinkIds[] = {AddressLinkId, SearchLinkId};
 
-CleanDialog::CleanDialog()
-    : DialogBase(TemplateId), LinkLabelOwner(LinkOwnerProp, LinkProcProp) {}
+CleanDialog::CleanDialog() : DialogBase(TemplateId), LinkLabelOwner(LinkOwnerProp, LinkProcProp) {}
 
-CleanDialog::~CleanDialog() { WaitForWorker(); }
+CleanDialog::~CleanDialog() {
+    WaitForWorker();
+}
 
 void CleanDialog::ShowOverBrowser(IButtonSite* site) {
     if (!site) return;
@@ -97,7 +98,11 @@ void CleanDialog::UpdateAddressLink() {
             hasRecords = typed.Count() > 0;
         }
     }
-    if (!hasRecords) ShowWindow(GetDlgItem(window, AddressLinkId), SW_HIDE);
+    if (!hasRecords) HideLink(AddressLinkId);
+}
+
+void CleanDialog::HideLink(int linkId) {
+    ShowWindow(GetDlgItem(window, linkId), SW_HIDE);
 }
 
 void CleanDialog::UpdateSearchLink() {
@@ -107,7 +112,7 @@ void CleanDialog::UpdateSearchLink() {
         hasRecords = GetSearchRecords(site_.Get(), &records) && records.count > 0;
         FreeSearchRecordList(&records);
     }
-    if (!hasRecords) ShowWindow(GetDlgItem(window, SearchLinkId), SW_HIDE);
+    if (!hasRecords) HideLink(SearchLinkId);
 }
 
 LRESULT CleanDialog::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
@@ -115,12 +120,14 @@ LRESULT CleanDialog::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
     if (HIWORD(wParam) != 0) return 0;
 
     switch (LOWORD(wParam)) {
-    case CleanNowButtonId: StartClean(); break;
+    case CleanNowButtonId:
+        StartClean();
+        break;
     case AddressLinkId: {
         addressLinkUsed_ = TRUE;
         RecordDeleteDialog records;
         if (records.ShowForOwner(this, AddressBarRecords) == 0) {
-            ShowWindow(GetDlgItem(window, AddressLinkId), SW_HIDE);
+            HideLink(AddressLinkId);
             ClearAddressBars(nullptr);
         }
         CheckDlgButton(window, AddressBarBoxId, 0);
@@ -129,21 +136,29 @@ LRESULT CleanDialog::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
     case SearchLinkId: {
         searchLinkUsed_ = TRUE;
         RecordDeleteDialog records;
-        if (records.ShowForOwner(this, SearchRecords) == 0)
-            ShowWindow(GetDlgItem(window, SearchLinkId), SW_HIDE);
+        if (records.ShowForOwner(this, SearchRecords) == 0) HideLink(SearchLinkId);
         CheckDlgButton(window, SearchRecordsBoxId, 0);
         break;
     }
     case AutoCleanCheckBoxId: {
         UINT state = IsDlgButtonChecked(window, AutoCleanCheckBoxId);
-        if (state == BST_CHECKED) SetAutoClean(1);
-        else if (state == BST_UNCHECKED) SetAutoClean(0);
+        if (state == BST_CHECKED)
+            SetAutoClean(1);
+        else if (state == BST_UNCHECKED)
+            SetAutoClean(0);
         break;
     }
-    case SelectAllButtonId: CheckAllCategories(); break;
-    case InvertButtonId: InvertCategories(); break;
-    case DefaultButtonId: CheckDefaultCategories(); break;
-    default: break;
+    case SelectAllButtonId:
+        CheckAllCategories();
+        break;
+    case InvertButtonId:
+        InvertCategories();
+        break;
+    case DefaultButtonId:
+        CheckDefaultCategories();
+        break;
+    default:
+        break;
     }
     UpdateCleanNowButton();
     return 0;

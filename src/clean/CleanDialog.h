@@ -50,6 +50,7 @@ private:
 
     void UpdateAddressLink();
     void UpdateSearchLink();
+    void HideLink(int linkId);
     void UpdateCleanNowButton();
     void CheckAllCategories();
     void InvertCategories();

@@ -73,18 +73,16 @@ void ProgressDialog::SetStatusText(const WCHAR* text) {
 
 void ProgressDialog::EndProgress() {
     HWND window;
+    bool posted;
     {
         Lock lock(lock_);
         window = liveWindow_;
-        if (!window) {
-            endRequested_ = true;
-            return;
-        }
-        if (PostMessageW(window, WM_PROGRESS_END, 0, 0)) return;
+        if (!window) endRequested_ = true;
+        posted = !window || PostMessageW(window, WM_PROGRESS_END, 0, 0);
     }
     // The post failed (a full queue): the dialog would wait forever. A sent message, outside
     // the lock, reaches it through its modal loop.
-    SendMessageW(window, WM_PROGRESS_END, 0, 0);
+    if (!posted) SendMessageW(window, WM_PROGRESS_END, 0, 0);
 }
 
 BOOL ProgressDialog::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -114,7 +112,7 @@ LRESULT ProgressDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL& handled) {
     }
     SetWindowTextW(GetDlgItem(window, StatusLineId), shown);
     // The worker finished (or could not start) before the window existed.
-    if (endNow && !PostMessageW(window, WM_PROGRESS_END, 0, 0)) EndDialog(window, 0);
+    if (endNow) EndProgress();
 
     handled = FALSE; // the default handling centres the dialog over its owner
     return 0;

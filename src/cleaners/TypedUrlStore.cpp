@@ -39,9 +39,11 @@ LONG CreateUserKey(const WCHAR* path, REGSAM access, UniqueRegKey* key) {
                            nullptr, key->Put(), nullptr);
 }
 
-LONG WriteString(HKEY key, const WCHAR* name, const UrlRecord& record) {
-    DWORD size = static_cast<DWORD>((wcslen(record.text) + 1) * sizeof(WCHAR));
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(record.text), size);
+// Writes the value name, or deletes it when there is no data.
+__attribute__((noinline)) LONG PutValue(HKEY key, const WCHAR* name, DWORD type, const WCHAR* data,
+                                        DWORD bytes) {
+    if (!data) return RegDeleteValueW(key, name);
+    return RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(data), bytes);
 }
 
 using NameFormat = void (*)(WCHAR (&name)[16], int n);
@@ -68,13 +70,13 @@ bool IsTerminated(const UrlRecord& record) {
 // denied, memory short), so what it holds is not known.
 enum class ValueRead { Record, Missing, Unreadable, Failed };
 
-// Reads the value name of key into record (zeroed by its constructor), with its type and size.
-ValueRead ReadRecord(HKEY key, const WCHAR* name, UrlRecord* record, DWORD* type = nullptr,
-                     DWORD* bytes = nullptr) {
-    DWORD size = TypedUrlMaxDataBytes;
+// Reads the value name of key into record (zeroed by its constructor), with its type (type
+// may be null) and size. Kept out of line, as PutValue is: one copy for every reader.
+__attribute__((noinline)) ValueRead ReadRecord(HKEY key, const WCHAR* name, UrlRecord* record,
+                                               DWORD* type, DWORD* bytes) {
+    *bytes = TypedUrlMaxDataBytes;
     LONG status =
-        RegQueryValueExW(key, name, nullptr, type, reinterpret_cast<BYTE*>(record->text), &size);
-    if (bytes) *bytes = size;
+        RegQueryValueExW(key, name, nullptr, type, reinterpret_cast<BYTE*>(record->text), bytes);
     if (status == ERROR_FILE_NOT_FOUND) return ValueRead::Missing;
     if (status == ERROR_MORE_DATA) return ValueRead::Unreadable;
     if (status != ERROR_SUCCESS) return ValueRead::Failed;
@@ -84,45 +86,26 @@ ValueRead ReadRecord(HKEY key, const WCHAR* name, UrlRecord* record, DWORD* type
 // One name of a list on disk as the rewrite found it, to put back when the rewrite fails.
 struct StoredName {
     WCHAR name[16];
-    ValueRead read = ValueRead::Missing;
-    DWORD type = REG_NONE;
-    DWORD bytes = 0;
+    ValueRead read; // Missing when the key could not be read
+    DWORD type;
+    DWORD bytes;
     UrlRecord data;
-    bool changed = false;
 };
-
-bool HoldsText(const StoredName& stored, const UrlRecord& record) {
-    return stored.read == ValueRead::Record && stored.type == REG_SZ &&
-           stored.bytes == (wcslen(record.text) + 1) * sizeof(WCHAR) &&
-           wcscmp(stored.data.text, record.text) == 0;
-}
-
-// Puts every name the rewrite changed back as it was, last first; what cannot be put back stays
-// as the rewrite left it.
-void PutBack(HKEY key, StoredName* names) {
-    for (int n = TypedUrlLimit; n-- > 0;) {
-        StoredName& stored = names[n];
-        if (!stored.changed) continue;
-        if (stored.read == ValueRead::Missing)
-            RegDeleteValueW(key, stored.name);
-        else
-            RegSetValueExW(key, stored.name, 0, stored.type,
-                           reinterpret_cast<const BYTE*>(stored.data.text), stored.bytes);
-    }
-}
 
 // Stores list under the names that format gives for 1 ... 25 in the key at path. The rule
 // that keeps what the store cannot read: a name whose value exists but is no record (see
-// ReadRecord), or could not be read, is held, never written and never deleted; the records
-// take the other names in order from the first, and the other names after them are deleted.
-// So such a value keeps its bytes and its name, and the records are compacted around it; with
-// no held name this is the plain compaction, names 1 ... count and none above. Records beyond
-// the last free name are not written. A name that already holds its record is left alone.
+// ReadRecord) is held, never written and never deleted; the records take the other names in
+// order from the first, and the other names after them are deleted. So such a value keeps its
+// bytes and its name, and the records are compacted around it; with no held name this is the
+// plain compaction, names 1 ... count and none above. Records beyond the last free name are
+// not written.
 //
-// The rewrite is whole or not at all: when a write or a deletion fails, every name changed so
-// far is put back as it was and 0 returned, so that no record is lost or doubled by a rewrite
-// that stopped half-way. Returns 0, writing nothing, when the key cannot be opened for writing;
-// when it cannot be opened for reading, no name is known to be held and none can be put back.
+// The rewrite is whole or not at all: when a write or a deletion fails, every name it has gone
+// past is put back as it was and 0 returned, so that no record is lost or doubled by a rewrite
+// that stopped half-way; a name that could not be read at all, which may hold any record of
+// the list, keeps it from starting. Returns 0, writing nothing, when the key cannot be opened
+// for writing; when it cannot be opened for reading, no name is known to be held and none can
+// be put back.
 int StoreCompacted(const WCHAR* path, const UrlList& list, NameFormat format) {
     UniqueRegKey writer;
     if (CreateUserKey(path, KEY_SET_VALUE, &writer) != ERROR_SUCCESS) return 0;
@@ -132,37 +115,33 @@ int StoreCompacted(const WCHAR* path, const UrlList& list, NameFormat format) {
     // 25 records of 4 KB: too much for the stack of a browser's thread.
     auto* names = new (std::nothrow) StoredName[TypedUrlLimit];
     if (!names) return 0;
+    int result = 1;
     for (int n = 0; n < TypedUrlLimit; n++) {
         format(names[n].name, n + 1);
-        if (readable)
-            names[n].read = ReadRecord(reader.Get(), names[n].name, &names[n].data, &names[n].type,
-                                       &names[n].bytes);
-    }
-    // A name that could not be read may hold any record of the list: written around, that
-    // record would stand twice.
-    int result = 1;
-    for (int n = 0; n < TypedUrlLimit; n++)
+        names[n].read = readable ? ReadRecord(reader.Get(), names[n].name, &names[n].data,
+                                              &names[n].type, &names[n].bytes)
+                                 : ValueRead::Missing;
         if (names[n].read == ValueRead::Failed) result = 0;
+    }
     UrlEntry* entry = list.First();
-    for (int n = 0; n < TypedUrlLimit && result; n++) {
-        StoredName& stored = names[n];
-        if (stored.read == ValueRead::Unreadable || stored.read == ValueRead::Failed) continue;
-        LONG status = ERROR_SUCCESS;
-        if (entry) {
-            if (!HoldsText(stored, entry->record)) {
-                stored.changed = true;
-                status = WriteString(writer.Get(), stored.name, entry->record);
-            }
-            entry = entry->next;
-        } else if (stored.read != ValueRead::Missing || !readable) {
-            stored.changed = true;
-            status = RegDeleteValueW(writer.Get(), stored.name);
-            if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
-        }
-        if (status != ERROR_SUCCESS) {
-            if (readable) PutBack(writer.Get(), names);
-            result = 0;
-        }
+    int done = 0; // the names the rewrite has gone past
+    for (; done < TypedUrlLimit && result; done++) {
+        StoredName& stored = names[done];
+        if (stored.read == ValueRead::Unreadable) continue;
+        const WCHAR* text = entry ? entry->record.text : nullptr;
+        if (entry) entry = entry->next;
+        // A name past the records goes; one known to be missing already is.
+        if (!text && readable && stored.read == ValueRead::Missing) continue;
+        LONG status = PutValue(writer.Get(), stored.name, REG_SZ, text,
+                               text ? static_cast<DWORD>((wcslen(text) + 1) * sizeof(WCHAR)) : 0);
+        if (status != ERROR_SUCCESS && (text || status != ERROR_FILE_NOT_FOUND)) result = 0;
+    }
+    // Last first; what cannot be put back stays as the rewrite left it.
+    while (!result && readable && done-- > 0) {
+        StoredName& stored = names[done];
+        if (stored.read != ValueRead::Unreadable)
+            PutValue(writer.Get(), stored.name, stored.type,
+                     stored.read == ValueRead::Missing ? nullptr : stored.data.text, stored.bytes);
     }
     delete[] names;
     return result;
@@ -199,7 +178,8 @@ int TypedUrlStore::LoadTypedUrls(UrlList* list, bool* complete) {
         WCHAR name[16];
         FormatTypedUrlName(name, i);
         UrlRecord record;
-        ValueRead read = ReadRecord(key.Get(), name, &record);
+        DWORD bytes = 0;
+        ValueRead read = ReadRecord(key.Get(), name, &record, nullptr, &bytes);
         if (read == ValueRead::Failed) everyName = false;
         if (read == ValueRead::Record && !list->Append(record)) everyName = false;
     }

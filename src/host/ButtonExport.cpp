@@ -1,7 +1,6 @@
 // The module's one export: the host creates, drives and destroys buttons through it.
 #include "host/ButtonHost.h"
 
-#include <memory>
 #include <new>
 
 #include "host/ButtonRegistry.h"
@@ -28,14 +27,15 @@ LONG DispatchButtonMessage(const ButtonHostInfo* info, LONG id, LONG msg, WPARAM
         return 1;
     }
 
-    // A registry that cannot grow still lets this message through: the new button handles it
-    // and is deleted afterwards, with what it took of the host, and the next call with the
-    // same id creates another button.
-    std::unique_ptr<ToolbarButton> unregistered;
     if (!button) {
         button = new (std::nothrow) CleanButton();
         if (!button) return 0;
-        if (!registry.Add(id, button)) unregistered.reset(button);
+        // A button the registry cannot take would never get its destroy message: it goes at
+        // once, as one that could not be made, and the next call with the same id tries again.
+        if (!registry.Add(id, button)) {
+            delete button;
+            return 0;
+        }
     }
     return button->HandleMessage(info, id, msg, wparam, lparam);
 }

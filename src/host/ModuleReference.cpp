@@ -6,9 +6,9 @@ bool AddModuleReference(HMODULE* reference) {
     if (!self) return false;
     // The process image: GetModuleHandle(nullptr) cannot fail for it.
     if (self == GetModuleHandleW(nullptr)) return true;
-    WCHAR path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameW(self, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return false;
+    // The unit past the buffer stays the terminator of a path cut to MAX_PATH.
+    WCHAR path[MAX_PATH + 1] = {};
+    if (!GetModuleFileNameW(self, path, MAX_PATH)) return false;
     *reference = LoadLibraryW(path);
     return *reference != nullptr;
 }

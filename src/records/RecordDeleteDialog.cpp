@@ -110,7 +110,7 @@ LRESULT RecordDeleteDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     }
     SendMessageW(listView_, WM_SETREDRAW, TRUE, 0);
 
-    if (RowCount() == 0) EnableWindow(GetDlgItem(window, DeleteButtonId), FALSE);
+    if (RowCount() == 0) EnableDeleteButton(FALSE);
     UpdateDeleteButton();
 
     if (IsVerticalScrollBarVisible(listView_))
@@ -302,10 +302,7 @@ void RecordDeleteDialog::InsertRow(UINT mask, const WCHAR* text, int image, Reco
     row.pszText = const_cast<WCHAR*>(text);
     row.iImage = image;
     row.lParam = reinterpret_cast<LPARAM>(item);
-    LRESULT index = SendMessageW(listView_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
-    // Not listed: the list view answers -1, a list view that is gone 0, which only the first
-    // row's index may be.
-    if (index == -1 || (index == 0 && *inserted != 0)) {
+    if (SendMessageW(listView_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row)) == -1) {
         FreeRecordItem(item);
         listedWhole_ = false;
     } else {
@@ -328,7 +325,11 @@ void RecordDeleteDialog::UpdateDeleteButton() {
         RecordItem* item = RowItem(i);
         anyTicked = item && item->ticked;
     }
-    EnableWindow(GetDlgItem(window, DeleteButtonId), anyTicked);
+    EnableDeleteButton(anyTicked);
+}
+
+void RecordDeleteDialog::EnableDeleteButton(BOOL enable) {
+    EnableWindow(GetDlgItem(window, DeleteButtonId), enable);
 }
 
 BOOL RecordDeleteDialog::HitTestDeleteLink(HWND listView, POINT point) {
@@ -412,7 +413,7 @@ void RecordDeleteDialog::DeleteRowByLink(int row) {
         DeleteSearchRecord(owner_->Site(), text);
     }
     FreeRecordItem(item);
-    if (rows_ == 0) EnableWindow(GetDlgItem(window, DeleteButtonId), FALSE);
+    if (rows_ == 0) EnableDeleteButton(FALSE);
 }
 
 void RecordDeleteDialog::TickAllRows() {
@@ -462,7 +463,7 @@ void RecordDeleteDialog::DeleteTickedRows() {
             HWND addressBar = OwnerAddressBar();
             if (IsWindow(addressBar)) ResetAddressBar(addressBar);
         }
-        EnableWindow(GetDlgItem(window, DeleteButtonId), FALSE);
+        EnableDeleteButton(FALSE);
     }
 }
 

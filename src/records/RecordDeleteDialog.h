@@ -77,6 +77,7 @@ private:
     void ToggleRow(int row);
     void DeleteRowByLink(int row);
     bool RemoveRow(int row);
+    void EnableDeleteButton(BOOL enable);
     void TickAllRows();
     void InvertTicks();
     void DeleteTickedRows();
@@ -89,8 +90,8 @@ private:
     HFONT listFont_ = nullptr; // the list view's own, given back at destruction
     UniqueFont enlargedFont_;
     int defaultIconIndex_ = -1;
-    int rowsLeft_ = -1; // stays -1 when the dialog never ran or could not list every record
-    int rows_ = 0;      // rows inserted and not deleted, as the list view answered
+    int rowsLeft_ = -1;       // stays -1 when the dialog never ran or could not list every record
+    int rows_ = 0;            // rows inserted and not deleted, as the list view answered
     bool listedWhole_ = true; // every record found a row
     HWND listView_ = nullptr;
     WindowSubclass listSubclass_;

@@ -139,9 +139,7 @@ void RecordDeleteDialog::FillAddressBarRecords() {
     LRESULT boxCount = SendMessageW(addressBar, CB_GETCOUNT, 0, 0);
     if (boxCount == 0) {
         UrlList typed;
-        bool complete = true;
-        if (TypedUrlStore::Instance().LoadTypedUrls(&typed, &complete) && !complete)
-            listedWhole_ = false;
+        TypedUrlStore::Instance().LoadTypedUrls(&typed);
         for (UrlEntry* entry = typed.First(); entry; entry = entry->next) {
             const WCHAR* url = entry->record.text;
             WCHAR title[TitleUnits + 1] = {};

@@ -36,58 +36,20 @@ INT_PTR DialogBase::DoModal(HINSTANCE instance, HWND owner) {
 
 // The dialog procedure answers the message result itself (not the handled flag): a message
 // left at 0 gets the system's default dialog handling.
-//
-// The object is found through a table of the module's own first, and through the window's
-// DWLP_USER after that: a dialog whose object cannot be found could neither work nor be closed,
-// so a call about the window that fails must not lose it.
 INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DialogBase* dialog = nullptr;
+    if (message == WM_INITDIALOG) SetWindowLongPtrW(window, DWLP_USER, lParam);
+    auto* dialog = reinterpret_cast<DialogBase*>(GetWindowLongPtrW(window, DWLP_USER));
     if (message == WM_INITDIALOG) {
-        dialog = reinterpret_cast<DialogBase*>(lParam);
-        if (!dialog) return FALSE;
-        dialog->window = window;
-        bool listed = AddLiveDialog(dialog);
-        SetLastError(0);
-        bool stored = SetWindowLongPtrW(window, DWLP_USER, lParam) || GetLastError() == 0;
-        if (!listed && !stored) {
+        // A dialog that cannot find its object could neither work nor be closed: it ends now.
+        if (!lParam || dialog != reinterpret_cast<DialogBase*>(lParam)) {
             EndDialog(window, -1);
             return FALSE;
         }
-    } else {
-        dialog = FindLiveDialog(window);
-        if (!dialog) dialog = reinterpret_cast<DialogBase*>(GetWindowLongPtrW(window, DWLP_USER));
+        dialog->window = window;
     }
     LRESULT result = 0;
     if (dialog) dialog->ProcessWindowMessage(window, message, wParam, lParam, result);
-    if (dialog && message == WM_NCDESTROY) RemoveLiveDialog(dialog);
     return result;
-}
-
-namespace {
-
-// Open dialogs of every thread: a few at a time (a modal chain of three per browser thread).
-DialogBase* volatile g_liveDialogs[32];
-
-} // namespace
-
-bool DialogBase::AddLiveDialog(DialogBase* dialog) {
-    for (DialogBase* volatile& slot : g_liveDialogs)
-        if (!InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&slot), dialog,
-                                               nullptr))
-            return true;
-    return false;
-}
-
-void DialogBase::RemoveLiveDialog(DialogBase* dialog) {
-    for (DialogBase* volatile& slot : g_liveDialogs)
-        InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&slot), nullptr,
-                                          dialog);
-}
-
-DialogBase* DialogBase::FindLiveDialog(HWND window) {
-    for (DialogBase* dialog : g_liveDialogs)
-        if (dialog && dialog->window == window) return dialog;
-    return nullptr;
 }
 
 void DialogBase::CenterWindow(HWND center) {

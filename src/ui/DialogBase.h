@@ -74,8 +74,4 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    // The table of open dialogs that DialogProc looks in first; false when it is full.
-    static bool AddLiveDialog(DialogBase* dialog);
-    static void RemoveLiveDialog(DialogBase* dialog);
-    static DialogBase* FindLiveDialog(HWND window);
 };

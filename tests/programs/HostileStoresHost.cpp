@@ -1513,9 +1513,9 @@ void Round::OpenRecords(HWND clean, int linkId) {
         shown = true;
         InRecordDialog(records, kind);
     };
-    // A failed call may leave the dialog without its caption.
+    // A failed call may leave the dialog without its caption or its owner.
     if (fault_)
-        WhenOwnedDialogShows(clean, inRecords);
+        WhenOtherDialogShows(clean, inRecords);
     else
         WhenDialogShows(kind == AddressBarRecords ? AddressRecordsCaption : SearchRecordsCaption,
                         inRecords);
