@@ -33,6 +33,11 @@ enum : unsigned {
     Allocates = 1,     // memory, GDI objects, image lists, threads, COM objects
     RegistryWrite = 2, // writes or deletes under a key; opens and creates only with write access
     FileDeletion = 4,  // deletes a file or a cache entry
+    // Its first argument is a window. A call on one of the module's own dialogs or their
+    // controls cannot fail in practice (the module's thread made them and they are there), so
+    // it passes uncounted; a call on another's window (the browser's frame and address bar)
+    // may meet a window destroyed or hung in between, and fails.
+    OnWindow = 8,
 };
 
 struct Failable {
@@ -55,6 +60,7 @@ struct Verdict {
 
 Verdict Decide(int slot, const uintptr_t* args);
 void* g_originals[256];
+HMODULE g_module; // the module whose imports fail
 
 template <typename T> uintptr_t Raw(T value) {
     if constexpr (std::is_pointer_v<T>)
@@ -206,51 +212,52 @@ const Failable g_table[] = {
     FAILS(Shlwapi, SHGetValueW, Status, Plain),
     REGISTRY(Shlwapi, SHSetValueW, Status, 0, 1, -1),
     FAILS(Urlmon, URLDownloadToCacheFileW, HResult, Plain),
-    FAILS(User, BeginPaint, Zero, Plain),
-    FAILS(User, CheckDlgButton, Zero, Plain),
-    FAILS(User, ClientToScreen, Zero, Plain),
+    FAILS(User, BeginPaint, Zero, OnWindow),
+    FAILS(User, CheckDlgButton, Zero, OnWindow),
+    FAILS(User, ClientToScreen, Zero, OnWindow),
     FAILS(User, DialogBoxParamW, MinusOne, Allocates),
     FAILS(User, DrawFrameControl, Zero, Plain),
     FAILS(User, DrawTextW, Zero, Plain),
-    FAILS(User, EnumChildWindows, Zero, Plain),
+    FAILS(User, EnumChildWindows, Zero, OnWindow),
     FAILS(User, EnumWindows, Zero, Plain),
     FAILS(User, FillRect, Zero, Plain),
-    FAILS(User, FindWindowExW, Zero, Plain),
-    FAILS(User, GetClassLongW, Zero, Plain),
-    FAILS(User, GetClassNameW, Zero, Plain),
-    FAILS(User, GetClientRect, Zero, Plain),
-    FAILS(User, GetDC, Zero, Plain),
-    FAILS(User, GetDlgCtrlID, Zero, Plain),
-    FAILS(User, GetDlgItem, Zero, Plain),
-    FAILS(User, GetParent, Zero, Plain),
-    FAILS(User, GetPropW, Zero, Plain),
-    FAILS(User, GetScrollBarInfo, Zero, Plain),
-    FAILS(User, GetWindow, Zero, Plain),
-    FAILS(User, GetWindowLongA, Zero, Plain),
-    FAILS(User, GetWindowLongW, Zero, Plain),
-    FAILS(User, GetWindowRect, Zero, Plain),
-    FAILS(User, GetWindowThreadProcessId, Zero, Plain),
-    FAILS(User, InvalidateRect, Zero, Plain),
-    FAILS(User, IsDlgButtonChecked, Zero, Plain),
-    FAILS(User, IsWindow, Zero, Plain),
-    FAILS(User, IsWindowVisible, Zero, Plain),
-    FAILS(User, IsZoomed, Zero, Plain),
-    FAILS(User, KillTimer, Zero, Plain),
+    FAILS(User, FindWindowExW, Zero, OnWindow),
+    FAILS(User, GetClassLongW, Zero, OnWindow),
+    FAILS(User, GetClassNameW, Zero, OnWindow),
+    FAILS(User, GetClientRect, Zero, OnWindow),
+    FAILS(User, GetDC, Zero, OnWindow),
+    FAILS(User, GetDlgCtrlID, Zero, OnWindow),
+    FAILS(User, GetDlgItem, Zero, OnWindow),
+    FAILS(User, GetParent, Zero, OnWindow),
+    FAILS(User, GetPropW, Zero, OnWindow),
+    FAILS(User, GetScrollBarInfo, Zero, OnWindow),
+    FAILS(User, GetWindow, Zero, OnWindow),
+    FAILS(User, GetWindowLongA, Zero, OnWindow),
+    FAILS(User, GetWindowLongW, Zero, OnWindow),
+    FAILS(User, GetWindowRect, Zero, OnWindow),
+    FAILS(User, GetWindowThreadProcessId, Zero, OnWindow),
+    FAILS(User, InvalidateRect, Zero, OnWindow),
+    FAILS(User, IsDlgButtonChecked, Zero, OnWindow),
+    FAILS(User, IsWindow, Zero, OnWindow),
+    FAILS(User, IsWindowVisible, Zero, OnWindow),
+    FAILS(User, IsZoomed, Zero, OnWindow),
+    FAILS(User, KillTimer, Zero, OnWindow),
     FAILS(User, LoadCursorW, Zero, Plain),
     FAILS(User, LoadIconW, Zero, Plain),
     FAILS(User, LoadImageW, Zero, Allocates),
-    FAILS(User, MapWindowPoints, Zero, Plain),
+    FAILS(User, MapWindowPoints, Zero, OnWindow),
     FAILS(User, MsgWaitForMultipleObjects, MinusOne, Plain),
     FAILS(User, PeekMessageW, Zero, Plain),
-    FAILS(User, PostMessageW, Zero, Plain),
-    FAILS(User, SendDlgItemMessageW, Zero, Plain),
-    FAILS(User, SendMessageW, Zero, Plain),
+    FAILS(User, PostMessageW, Zero, OnWindow),
+    FAILS(User, SendDlgItemMessageW, Zero, OnWindow),
+    FAILS(User, SendMessageTimeoutW, Zero, OnWindow),
+    FAILS(User, SendMessageW, Zero, OnWindow),
     FAILS(User, SetPropW, Zero, Allocates),
     FAILS(User, SetTimer, Zero, Allocates),
-    FAILS(User, SetWindowLongA, Zero, Plain),
-    FAILS(User, SetWindowLongW, Zero, Plain),
-    FAILS(User, SetWindowPos, Zero, Plain),
-    FAILS(User, SetWindowTextW, Zero, Plain),
+    FAILS(User, SetWindowLongA, Zero, OnWindow),
+    FAILS(User, SetWindowLongW, Zero, OnWindow),
+    FAILS(User, SetWindowPos, Zero, OnWindow),
+    FAILS(User, SetWindowTextW, Zero, OnWindow),
     FAILS(User, SystemParametersInfoW, Zero, Plain),
     FAILS(Version, GetFileVersionInfoSizeW, Zero, Plain),
     FAILS(Version, GetFileVersionInfoW, Zero, Plain),
@@ -348,6 +355,12 @@ bool DeniedWhenProtected(const Failable& entry, const uintptr_t* args) {
     return !UnderAppDataLow(key, subKey);
 }
 
+// A window of a dialog the module made from its own templates, or a control in one.
+bool IsModuleWindow(HWND window) {
+    HWND root = GetAncestor(window, GA_ROOT);
+    return root && reinterpret_cast<HMODULE>(GetWindowLongPtrW(root, GWLP_HINSTANCE)) == g_module;
+}
+
 void NoteSeen(State& state, int slot) {
     if (state.seen[slot].exchange(true)) return;
     std::lock_guard<std::mutex> hold(state.lock);
@@ -357,6 +370,8 @@ void NoteSeen(State& state, int slot) {
 Verdict Decide(int slot, const uintptr_t* args) {
     State& state = TheState();
     const Failable& entry = g_table[slot];
+    if ((entry.classes & OnWindow) && IsModuleWindow(reinterpret_cast<HWND>(args[0])))
+        return {false, 0};
     const FaultPlan& plan = state.plan;
     bool allocates = (entry.classes & Allocates) != 0;
     Verdict verdict = {
@@ -435,6 +450,7 @@ FARPROC WINAPI GetProcAddressHook(HMODULE module, LPCSTR name) {
 int InstallImportFaults(HMODULE module) {
     auto* base = reinterpret_cast<BYTE*>(module);
     if (!base) return -1;
+    g_module = module;
     auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
     if (dos->e_magic != IMAGE_DOS_SIGNATURE) return -1;
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);

@@ -5,7 +5,7 @@
 // registry, E_ACCESSDENIED or E_OUTOFMEMORY from COM). Functions the module looks up at run time
 // are wrapped when GetProcAddress hands them out. Calls that cannot fail in practice (critical
 // sections, interlocked operations, last-error calls, tick counts, string functions, frees and
-// closes) are left alone and not counted.
+// closes, and window calls on the module's own dialogs) are left alone and not counted.
 #pragma once
 
 #include <windows.h>

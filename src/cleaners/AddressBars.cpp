@@ -39,10 +39,14 @@ LRESULT FindEntryOfSameCase(HWND addressBar, const WCHAR* url) {
     if (setHere)
         SendMessageW(addressBar, CBEM_SETEXTENDEDSTYLE, CBES_EX_CASESENSITIVE,
                      CBES_EX_CASESENSITIVE);
-    LRESULT index = SendMessageW(addressBar, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                 reinterpret_cast<LPARAM>(url));
+    // A send that fails (the box went away, or its thread hangs) would answer 0, which is the
+    // first entry's index: only an answer the box gave is taken.
+    DWORD_PTR index = CB_ERR;
+    if (!SendMessageTimeoutW(addressBar, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                             reinterpret_cast<LPARAM>(url), SMTO_ABORTIFHUNG, 5000, &index))
+        index = CB_ERR;
     if (setHere) SendMessageW(addressBar, CBEM_SETEXTENDEDSTYLE, CBES_EX_CASESENSITIVE, 0);
-    return index;
+    return static_cast<LRESULT>(index);
 }
 
 // Called for every descendant of one frame; the first address bar found is the frame's own

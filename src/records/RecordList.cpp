@@ -129,7 +129,13 @@ BOOL RecordDeleteDialog::BuildSiteIconList() {
 
 void RecordDeleteDialog::FillAddressBarRecords() {
     HWND addressBar = OwnerAddressBar();
-    if (!IsWindow(addressBar)) return;
+    // The clean dialog offers this list only beside an address bar. One not found now (gone,
+    // or a call that failed) lists nothing, and that empty list must not read as "every record
+    // deleted", which would empty every browser's address bar.
+    if (!IsWindow(addressBar)) {
+        listedWhole_ = false;
+        return;
+    }
     BuildSiteIconList();
     SendMessageW(listView_, LVM_SETIMAGELIST, LVSIL_SMALL,
                  reinterpret_cast<LPARAM>(siteIcons_.Get()));
