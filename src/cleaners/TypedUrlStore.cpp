@@ -231,7 +231,9 @@ int TypedUrlStore::SaveTypedUrls(const UrlList& list) {
 
 bool TypedUrlStore::LoadDeletedUrls() {
     UniqueRegKey key;
-    if (CreateUserKey(DeletedUrlsKeyPath(), KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return true;
+    // A key that cannot be read leaves the earlier deletions unknown; the list this process
+    // holds may be stale or empty, and saving it would bring them back.
+    if (CreateUserKey(DeletedUrlsKeyPath(), KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
     deleted_.RemoveAll();
     // A value whose name or data does not fit (ERROR_MORE_DATA), or whose data is no
     // terminated record, is skipped and the reading goes on. The end of the values ends it,
