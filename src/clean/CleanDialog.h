@@ -10,10 +10,11 @@
 #include "clean/ProgressDialog.h"
 #include "env/Handles.h"
 #include "host/ButtonHost.h"
+#include "records/RecordOwner.h"
 #include "ui/DialogBase.h"
 #include "ui/LinkLabel.h"
 
-class CleanDialog : public DialogBase, public LinkLabelOwner {
+class CleanDialog : public DialogBase, public LinkLabelOwner, public RecordOwner {
 public:
     static const int TemplateId = 253;
 
@@ -30,8 +31,10 @@ public:
     void RunAutoClean();
     void CleanSavedSelection();
 
-    IButtonSite* Site() const { return site_.Get(); }
-    HWND BrowserWindow() const { return browserWindow_; }
+    // What the record dialog opened from the links asks of its owner.
+    HWND OwnerWindow() const override { return window; }
+    HWND BrowserWindow() const override { return browserWindow_; }
+    IButtonSite* Site() const override { return site_.Get(); }
     BOOL AddressLinkUsed() const { return addressLinkUsed_; }
     BOOL SearchLinkUsed() const { return searchLinkUsed_; }
     LONG CancelRequested() const { return cancelRequested_; }

@@ -6,23 +6,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "env/Handles.h"
 #include "records/RecordList.h"
+#include "records/RecordListView.h"
+#include "records/RecordOwner.h"
 #include "ui/DialogBase.h"
-#include "ui/WindowSubclass.h"
 
-class CleanDialog;
-
-enum RecordKind : LONG {
-    AddressBarRecords = 1,
-    SearchRecords = 2,
-};
-
-// The width in pixels of "删除" minus 6, measured at each dialog initialisation: the part of a
-// row's delete link that takes clicks.
-extern int DeleteLinkWidth;
-
-class RecordDeleteDialog : public DialogBase {
+class RecordDeleteDialog : public DialogBase, private RecordListEvents {
 public:
     static const int TemplateId = 255;
     static const int ListViewId = 1196;
@@ -33,32 +22,23 @@ public:
     RecordDeleteDialog();
     ~RecordDeleteDialog() override;
 
-    // Shows the records of kind modally over owner's window and returns how many rows were
-    // left when it closed; -1 without an owner or when the dialog could not be shown.
-    int ShowForOwner(CleanDialog* owner, RecordKind kind);
+    // Shows the records of kind modally over the owner's window and returns how many rows were
+    // left when it closed; -1 without an owner, when the dialog could not be shown, or when it
+    // could not list every record, so that an empty list is never taken for "every record
+    // deleted".
+    int ShowForOwner(RecordOwner* owner, RecordKind kind);
 
     BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                               LRESULT& result) override;
 
     // Enables "确定删除" when at least one row is ticked.
     void UpdateDeleteButton();
-    // Whether point (list-view client coordinates) lies on a row's delete link.
-    static BOOL HitTestDeleteLink(HWND listView, POINT point);
-    // False only when the system says for certain that the vertical scroll bar is hidden.
-    static BOOL IsVerticalScrollBarVisible(HWND listView);
-    static LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-    // The rows (RecordList.cpp).
-    void FillAddressBarRecords();
-    void FillSearchRecords();
-    // A copy of the owner's address-bar image list with the default shortcut icon appended.
-    BOOL BuildSiteIconList();
 
     RecordKind Kind() const { return kind_; }
-    HWND ListView() const { return listView_; }
-    HIMAGELIST CheckImageList() const { return checkImages_.Get(); }
-    HIMAGELIST SiteIconList() const { return siteIcons_.Get(); }
-    int DefaultIconIndex() const { return defaultIconIndex_; }
+    HWND ListView() const { return list_.Window(); }
+    HIMAGELIST CheckImageList() const { return list_.CheckImages(); }
+    HIMAGELIST SiteIconList() const { return list_.SiteIcons(); }
+    int DefaultIconIndex() const { return list_.DefaultIconIndex(); }
     int RowsLeft() const { return rowsLeft_; }
 
 private:
@@ -68,31 +48,16 @@ private:
     LRESULT OnDrawItem(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
     LRESULT OnDestroy(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
 
-    void DrawRow(const DRAWITEMSTRUCT& draw);
-    int RowCount() const;
-    // The row's item, and its text into text (capacity units) when text is given.
-    RecordItem* RowItem(int row, WCHAR* text = nullptr, int capacity = 0) const;
-    void WriteRowItem(int row, RecordItem* item);
-    void InsertRow(UINT mask, const WCHAR* text, int image, RecordItem* item, int* inserted);
-    void ToggleRow(int row);
+    void TicksChanged() override;
+    void DeleteRowAsked(int row) override;
+
     void DeleteRowByLink(int row);
-    bool RemoveRow(int row);
     void EnableDeleteButton(BOOL enable);
-    void TickAllRows();
-    void InvertTicks();
     void DeleteTickedRows();
     HWND OwnerAddressBar() const;
 
     RecordKind kind_ = static_cast<RecordKind>(0);
-    CleanDialog* owner_ = nullptr;
-    UniqueImageList checkImages_;
-    UniqueImageList siteIcons_;
-    HFONT listFont_ = nullptr; // the list view's own, given back at destruction
-    UniqueFont enlargedFont_;
-    int defaultIconIndex_ = -1;
-    int rowsLeft_ = -1;       // stays -1 when the dialog never ran or could not list every record
-    int rows_ = 0;            // rows inserted and not deleted, as the list view answered
-    bool listedWhole_ = true; // every record found a row
-    HWND listView_ = nullptr;
-    WindowSubclass listSubclass_;
+    RecordOwner* owner_ = nullptr;
+    RecordListView list_;
+    int rowsLeft_ = -1; // stays -1 when the dialog never ran or could not list every record
 };

@@ -7,6 +7,11 @@
 
 #include "cleaners/UrlList.h"
 
+enum RecordKind : LONG {
+    AddressBarRecords = 1,
+    SearchRecords = 2,
+};
+
 // The lParam of every row: the tick and, for address-bar rows, the record's URL.
 struct RecordItem {
     LONG ticked;               // non-zero when ticked; every row starts unticked

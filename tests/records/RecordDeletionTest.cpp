@@ -141,7 +141,7 @@ TEST_F(RecordDeletionTest, DeleteLinkTakesClicksStrictlyInsideItsBounds) {
         ASSERT_GT(DeleteLinkWidth, 1) << "the measured link width";
         int middle = (r.top + r.bottom) / 2;
         auto on = [&](int x, int y) {
-            return RecordDeleteDialog::HitTestDeleteLink(list, POINT{x, y}) != FALSE;
+            return RecordListView::HitTestDeleteLink(list, POINT{x, y}) != FALSE;
         };
         EXPECT_FALSE(on(left, r.top + 3));
         EXPECT_FALSE(on(left + 1, r.top + 2));
@@ -342,16 +342,16 @@ TEST_F(RecordDeletionTest, ColumnWidensByTheScrollBarOnceWhenTheBarGoes) {
     frame.AddEntries(urls);
     RunAddressRecords([&](HWND records) {
         HWND list = ListOf(records);
-        ASSERT_TRUE(RecordDeleteDialog::IsVerticalScrollBarVisible(list))
+        ASSERT_TRUE(RecordListView::IsVerticalScrollBarVisible(list))
             << "20 rows need the scroll bar";
         auto width = [&] { return static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0)); };
         int initial = width();
         int widenings = 0;
         int last = width();
         while (RowCount(records) > 0) {
-            bool barBefore = RecordDeleteDialog::IsVerticalScrollBarVisible(list);
+            bool barBefore = RecordListView::IsVerticalScrollBarVisible(list);
             ClickDeleteLink(records, 0);
-            bool barAfter = RecordDeleteDialog::IsVerticalScrollBarVisible(list);
+            bool barAfter = RecordListView::IsVerticalScrollBarVisible(list);
             if (width() != last) {
                 widenings++;
                 EXPECT_EQ(last + 18, width());
