@@ -83,3 +83,23 @@ HWND FindThreadDialog(const wchar_t* caption) {
     EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
+
+void PressKey(HWND dialog, UINT key, bool withControl) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    BYTE control = keys[VK_CONTROL];
+    keys[VK_CONTROL] = withControl ? 0x80 : 0;
+    SetKeyboardState(keys);
+    HWND focus = GetFocus();
+    UINT scan = MapVirtualKeyW(key, 0);
+    PostMessageW(focus, WM_KEYDOWN, key, MAKELPARAM(1, scan));
+    PostMessageW(focus, WM_KEYUP, key, MAKELPARAM(1, scan | 0xC000));
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (IsWindow(dialog) && IsDialogMessageW(dialog, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    keys[VK_CONTROL] = control;
+    SetKeyboardState(keys);
+}

@@ -19,6 +19,11 @@ void WhenOtherDialogShows(HWND except, DialogStep step);
 void CancelDialogSteps();
 int PendingDialogSteps();
 
+// A key pressed and released on the focused window, with Ctrl held when withControl, as the
+// dialog's own message loop takes it: the messages go through IsDialogMessageW, so Tab, Enter
+// and Escape mean to the dialog what they mean to a user. Returns once they are handled.
+void PressKey(HWND dialog, UINT key, bool withControl = false);
+
 // A dialog window ("#32770") of this thread with exactly this caption, or null.
 HWND FindThreadDialog(const wchar_t* caption);
 // The dialog's DialogBase-derived object, as the module's dialog procedure keeps it.

@@ -65,8 +65,37 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
             SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(owner->normalFont.Get()),
                          TRUE);
         break;
-    case WM_DESTROY: owner->linkSubclass.Remove(label, LinkLabelProc, owner); break;
-    default: break;
+    case WM_GETDLGCODE:
+        // Enter on a focused link opens it instead of pressing the dialog's default button.
+        if (wParam == VK_RETURN) return DLGC_WANTMESSAGE;
+        break;
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN || wParam == VK_SPACE) {
+            // The same notification a click sends.
+            SendMessageW(GetParent(label), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(label), STN_CLICKED),
+                         reinterpret_cast<LPARAM>(label));
+            return 0;
+        }
+        break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        InvalidateRect(label, nullptr, TRUE);
+        break;
+    case WM_PAINT: {
+        LRESULT result = CallWindowProcW(previous, label, message, wParam, lParam);
+        if (GetFocus() == label) {
+            WindowDc dc(label);
+            RECT rect = {};
+            GetClientRect(label, &rect);
+            DrawFocusRect(dc.Get(), &rect);
+        }
+        return result;
+    }
+    case WM_DESTROY:
+        owner->linkSubclass.Remove(label, LinkLabelProc, owner);
+        break;
+    default:
+        break;
     }
     return CallWindowProcW(previous, label, message, wParam, lParam);
 }

@@ -1,5 +1,7 @@
 // Static text controls of a dialog that behave as hyperlinks: a hand cursor over them, the
 // text underlined while the pointer is on it, the click reported to the dialog (SS_NOTIFY).
+// A label with a tab stop also takes the keyboard: a focus rectangle while it has the focus,
+// and Enter or Space reported as a click.
 #pragma once
 
 #include <windows.h>

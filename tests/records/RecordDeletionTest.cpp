@@ -1,4 +1,4 @@
-// Ticking and deleting records in the record dialog as the user does it: clicks in the list's
+// Ticking and deleting records in the record dialog as the user does it: keys, clicks in the list's
 // tick zone and on the rows' delete links, the three buttons, and what reaches the address
 // bars, the typed-URL store, the search box and the clean dialog.
 #include <gtest/gtest.h>
@@ -547,6 +547,89 @@ TEST_F(RecordDeletionTest, AddressBarItemLongerThanARecordDeletesNoOtherRecord) 
     EXPECT_EQ(2, SendMessageW(frame.AddressBar(), CB_GETCOUNT, 0, 0)) << "entries left";
     EXPECT_EQ((Texts{record, other}), TypedUrls()) << Describe(TypedUrls());
     EXPECT_EQ(Texts{}, DeletedUrls()) << Describe(DeletedUrls());
+}
+
+int FocusedRow(HWND records) {
+    return static_cast<int>(SendMessageW(ListOf(records), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                         MAKELPARAM(LVNI_FOCUSED, 0)));
+}
+
+// The tick as accessibility reads it: the item's state image, 1 unticked, 2 ticked.
+std::string DescribeStateImages(HWND records) {
+    std::string text;
+    for (int row = 0; row < RowCount(records); row++) {
+        auto state = static_cast<UINT>(
+            SendMessageW(ListOf(records), LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK));
+        text += std::to_string(state >> 12);
+    }
+    return text;
+}
+
+// Every move of both dialogs by keyboard alone: Tab to the link after its box, Enter opens the
+// record dialog on its first row, arrows move, Space ticks, Ctrl+A ticks all, Delete deletes the
+// focused row's record and the focus goes on with the next row, Escape closes.
+TEST_F(RecordDeletionTest, EveryMoveWorksByKeyboardAlone) {
+    SeedTypedUrls(threeUrls);
+    AddSearchBox({L"alpha", L"beta"});
+    bool addressShown = false;
+    bool searchShown = false;
+    WhenDialogShows(CleanCaption, [&](HWND clean) {
+        SetFocus(GetDlgItem(clean, AddressBarBoxId));
+        PressKey(clean, VK_TAB);
+        EXPECT_EQ(GetDlgItem(clean, AddressLinkId), GetFocus()) << "Tab after the address box";
+        WhenDialogShows(AddressRecordsCaption, [&](HWND records) {
+            addressShown = true;
+            HWND list = ListOf(records);
+            EXPECT_EQ(list, GetFocus());
+            EXPECT_EQ(0, FocusedRow(records));
+            EXPECT_EQ(threeUrls, RowTexts(records)) << "untitled rows read as their URLs";
+            PressKey(records, VK_DOWN);
+            EXPECT_EQ(1, FocusedRow(records));
+            PressKey(records, VK_SPACE);
+            EXPECT_EQ(".x.", DescribeTicks(Ticks(records)));
+            EXPECT_EQ("121", DescribeStateImages(records));
+            EXPECT_TRUE(ButtonEnabled(records, DeleteButtonId));
+            PressKey(records, VK_SPACE);
+            EXPECT_EQ("...", DescribeTicks(Ticks(records)));
+            EXPECT_FALSE(ButtonEnabled(records, DeleteButtonId));
+            PressKey(records, 'A', true);
+            EXPECT_EQ("xxx", DescribeTicks(Ticks(records)));
+            EXPECT_EQ("222", DescribeStateImages(records));
+            PressKey(records, VK_DELETE);
+            EXPECT_EQ((Texts{L"http://a.example/", L"http://c.example/"}), RowTexts(records));
+            EXPECT_TRUE(StoreDeleted(L"http://b.example/"));
+            EXPECT_FALSE(StoreDeleted(L"http://a.example/"));
+            EXPECT_EQ(1, FocusedRow(records)) << "the next row";
+            PressKey(records, VK_END);
+            PressKey(records, VK_DELETE);
+            EXPECT_TRUE(StoreDeleted(L"http://c.example/"));
+            EXPECT_EQ(0, FocusedRow(records)) << "the previous row, after the last";
+            PressKey(records, VK_ESCAPE);
+            EXPECT_FALSE(IsWindowVisible(records)) << "Escape did not end the dialog";
+        });
+        PressKey(clean, VK_RETURN);
+        EXPECT_TRUE(addressShown) << "Enter on the address link";
+
+        SetFocus(GetDlgItem(clean, SearchRecordsBoxId));
+        PressKey(clean, VK_TAB);
+        EXPECT_EQ(GetDlgItem(clean, SearchLinkId), GetFocus()) << "Tab after the search box";
+        WhenDialogShows(SearchRecordsCaption, [&](HWND records) {
+            searchShown = true;
+            PressKey(records, VK_DELETE);
+            EXPECT_EQ((Texts{L"beta"}), RowTexts(records));
+            EXPECT_EQ((Texts{L"beta"}), searchBox->Records());
+            PressKey(records, VK_ESCAPE);
+        });
+        PressKey(clean, VK_SPACE);
+        EXPECT_TRUE(searchShown) << "Space on the search link";
+        CancelDialogSteps();
+        PostMessageW(clean, WM_COMMAND, IDCANCEL, 0);
+    });
+    CleanDialog dialog;
+    site->AddRef(); // ShowOverBrowser releases the reference its caller added
+    dialog.ShowOverBrowser(site.Get());
+    CancelDialogSteps();
+    EXPECT_TRUE(addressShown && searchShown);
 }
 
 } // namespace
