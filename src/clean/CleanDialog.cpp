@@ -7,7 +7,6 @@
 #include "cleaners/AddressBars.h"
 #include "cleaners/SearchBox.h"
 #include "cleaners/TypedUrlStore.h"
-#include "host/ComError.h"
 #include "host/Module.h"
 #include "records/RecordDeleteDialog.h"
 
@@ -31,20 +30,21 @@ const COLORREF LinkColor = RGB(8, 51, 189);
 
 const int LinkIds[] = {AddressLinkId, SearchLinkId};
 
-CleanDialog::CleanDialog()
-    : DialogBase(TemplateId), LinkLabelOwner(LinkOwnerProp, LinkProcProp) {}
+CleanDialog::CleanDialog() : DialogBase(TemplateId), LinkLabelOwner(LinkOwnerProp, LinkProcProp) {}
 
-CleanDialog::~CleanDialog() { WaitForWorker(); }
+CleanDialog::~CleanDialog() {
+    WaitForWorker();
+}
 
-void CleanDialog::ShowOverBrowser(IButtonSite* site) {
-    if (!site) return;
+HRESULT CleanDialog::ShowOverBrowser(IButtonSite* site) {
+    if (!site) return S_OK;
     site_ = site;
     HRESULT hr = site->QueryInterface(IID_IWebBrowser2, browser_.PutVoid());
     if (FAILED(hr)) {
         browser_.Reset();
         if (hr != E_NOINTERFACE) {
             site->Release();
-            throw _com_error(hr);
+            return hr;
         }
     }
     if (browser_) {
@@ -53,6 +53,7 @@ void CleanDialog::ShowOverBrowser(IButtonSite* site) {
     }
     site->Release();
     DoModal(ModuleInstance(), browserWindow_);
+    return S_OK;
 }
 
 BOOL CleanDialog::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -119,11 +120,14 @@ LRESULT CleanDialog::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
     if (HIWORD(wParam) != 0) return 0;
 
     switch (LOWORD(wParam)) {
-    case CleanNowButtonId: StartClean(); break;
+    case CleanNowButtonId:
+        StartClean();
+        break;
     case AddressLinkId: {
         addressLinkUsed_ = TRUE;
         RecordDeleteDialog records;
-        if (records.ShowForOwner(this, AddressBarRecords) == 0) {
+        RecordOwner owner = AsRecordOwner();
+        if (records.ShowForOwner(&owner, AddressBarRecords) == 0) {
             HideLink(AddressLinkId);
             ClearAddressBars(nullptr);
         }
@@ -133,20 +137,30 @@ LRESULT CleanDialog::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
     case SearchLinkId: {
         searchLinkUsed_ = TRUE;
         RecordDeleteDialog records;
-        if (records.ShowForOwner(this, SearchRecords) == 0) HideLink(SearchLinkId);
+        RecordOwner owner = AsRecordOwner();
+        if (records.ShowForOwner(&owner, SearchRecords) == 0) HideLink(SearchLinkId);
         CheckDlgButton(window, SearchRecordsBoxId, 0);
         break;
     }
     case AutoCleanCheckBoxId: {
         UINT state = IsDlgButtonChecked(window, AutoCleanCheckBoxId);
-        if (state == BST_CHECKED) SetAutoClean(1);
-        else if (state == BST_UNCHECKED) SetAutoClean(0);
+        if (state == BST_CHECKED)
+            SetAutoClean(1);
+        else if (state == BST_UNCHECKED)
+            SetAutoClean(0);
         break;
     }
-    case SelectAllButtonId: CheckAllCategories(); break;
-    case InvertButtonId: InvertCategories(); break;
-    case DefaultButtonId: CheckDefaultCategories(); break;
-    default: break;
+    case SelectAllButtonId:
+        CheckAllCategories();
+        break;
+    case InvertButtonId:
+        InvertCategories();
+        break;
+    case DefaultButtonId:
+        CheckDefaultCategories();
+        break;
+    default:
+        break;
     }
     UpdateCleanNowButton();
     return 0;

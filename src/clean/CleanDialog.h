@@ -14,7 +14,7 @@
 #include "ui/DialogBase.h"
 #include "ui/LinkLabel.h"
 
-class CleanDialog : public DialogBase, public LinkLabelOwner, public RecordOwner {
+class CleanDialog : public DialogBase, public LinkLabelOwner {
 public:
     static const int TemplateId = 253;
 
@@ -22,8 +22,10 @@ public:
     ~CleanDialog() override;
 
     // Shows the dialog modally over the browser behind site. The caller has added a reference
-    // to site for this call; it is released before the call returns.
-    void ShowOverBrowser(IButtonSite* site);
+    // to site for this call; it is released before the call returns. A site that fails to
+    // answer for its browser (other than with E_NOINTERFACE) shows nothing, and its error is
+    // returned for the caller to raise.
+    HRESULT ShowOverBrowser(IButtonSite* site);
 
     // The clean run.
     void StartClean();
@@ -31,10 +33,10 @@ public:
     void RunAutoClean();
     void CleanSavedSelection();
 
-    // What the record dialog opened from the links asks of its owner.
-    HWND OwnerWindow() const override { return window; }
-    HWND BrowserWindow() const override { return browserWindow_; }
-    IButtonSite* Site() const override { return site_.Get(); }
+    IButtonSite* Site() const { return site_.Get(); }
+    HWND BrowserWindow() const { return browserWindow_; }
+    // What the record dialogs opened from the links learn of this one.
+    RecordOwner AsRecordOwner() const { return {window, browserWindow_, site_.Get()}; }
     BOOL AddressLinkUsed() const { return addressLinkUsed_; }
     BOOL SearchLinkUsed() const { return searchLinkUsed_; }
     LONG CancelRequested() const { return cancelRequested_; }

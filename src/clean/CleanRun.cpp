@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "clean/CleanSettings.h"
+#include "cleaners/AddressBars.h"
 #include "cleaners/BrowserDataCleaners.h"
 #include "cleaners/SearchBox.h"
 #include "cleaners/UrlCacheCleaner.h"
@@ -170,7 +171,7 @@ void CleanDialog::CleanSavedSelection() {
         WCHAR key[MAX_PATH] = {};
         wnsprintfW(key, MAX_PATH - 1, L"%s\\%s", L"Software\\Corvane\\Ostle", toolbarTypedUrls);
         SHDeleteKeyW(HKEY_CURRENT_USER, key);
-        SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Corvane\\Ostle\\HotKeys");
+        SHDeleteKeyW(HKEY_LOCAL_MACHINE, HotKeysKey);
     }
     if (selection & 0x02) CleanHistory();
     if (selection & 0x04) CleanFormData();

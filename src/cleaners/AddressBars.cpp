@@ -5,13 +5,11 @@
 
 namespace {
 
-const WCHAR FrameClass[] = L"IEFrame";
 const WCHAR WorkerClass[] = L"WorkerW";
 const WCHAR WorkerClassAnsi[] = L"WorkerA";
 const WCHAR RebarClass[] = L"ReBarWindow32";
 const WCHAR AddressBandClass[] = L"Address Band Root";
 const WCHAR AddressBarClass[] = L"ComboBoxEx32";
-const WCHAR HotKeysKey[] = L"SOFTWARE\\Corvane\\Ostle\\HotKeys";
 
 // The thread whose address bars alone may be cleared, or 0 for all (OwnThreadAddressBarsOnly).
 volatile DWORD g_onlyThread = 0;
@@ -69,7 +67,7 @@ BOOL CALLBACK ClearFrameChild(HWND child, LPARAM param) {
 }
 
 BOOL CALLBACK ClearFrame(HWND window, LPARAM param) {
-    if (IsWindow(window) && HasClass(window, FrameClass))
+    if (IsWindow(window) && HasClass(window, BrowserFrameClass))
         EnumChildWindows(window, ClearFrameChild, param);
     return TRUE;
 }

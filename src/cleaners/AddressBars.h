@@ -6,6 +6,11 @@
 // Sent to an address bar to make the browser forget what it shows: wParam 1, then 0.
 constexpr UINT WM_ADDRESSBAR_RESET = WM_APP + 269;
 
+// The browser frame's window class, and the machine's key of the toolbar's hot keys, which an
+// address-bar reset deletes.
+inline constexpr WCHAR BrowserFrameClass[] = L"IEFrame";
+inline constexpr WCHAR HotKeysKey[] = L"SOFTWARE\\Corvane\\Ostle\\HotKeys";
+
 // The address bar ("ComboBoxEx32") of one browser frame window, or null.
 HWND FindAddressBar(HWND frame);
 // With a url: removes the entry whose text is url, letter case included, from the address bar

@@ -14,10 +14,19 @@
 
 namespace {
 
-constexpr WCHAR TypedUrlsKey[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs";
-constexpr WCHAR FormDataKey[] = L"Software\\Microsoft\\Internet Explorer\\IntelliForms\\Storage1";
-constexpr WCHAR PasswordsKey[] = L"Software\\Microsoft\\Internet Explorer\\IntelliForms\\Storage2";
-constexpr WCHAR Ie6PasswordsKey[] = L"Software\\Microsoft\\Internet Explorer\\IntelliForms\\SPW";
+// Keys below the user's "Software\Microsoft\Internet Explorer".
+constexpr WCHAR TypedUrlsKey[] = L"TypedURLs";
+constexpr WCHAR FormDataKey[] = L"IntelliForms\\Storage1";
+constexpr WCHAR PasswordsKey[] = L"IntelliForms\\Storage2";
+constexpr WCHAR Ie6PasswordsKey[] = L"IntelliForms\\SPW";
+
+// Deletes one of the browser's keys above with everything below it. The path is put together
+// here so that the module holds the browser's key once.
+void DeleteBrowserKey(const WCHAR* key) {
+    WCHAR path[MAX_PATH];
+    wnsprintfW(path, MAX_PATH, L"Software\\Microsoft\\Internet Explorer\\%s", key);
+    SHDeleteKeyW(HKEY_CURRENT_USER, path);
+}
 
 // The browser's history may live in a local server, so the object is created as IUnknown,
 // made running and only then asked for the interface. Any failing step's code is returned.
@@ -36,7 +45,7 @@ HRESULT CreateUrlHistory(ComPtr<IUrlHistoryStg2>* history) {
 } // namespace
 
 void CleanAddressBar() {
-    SHDeleteKeyW(HKEY_CURRENT_USER, TypedUrlsKey);
+    DeleteBrowserKey(TypedUrlsKey);
     ClearAddressBars(nullptr);
 }
 
@@ -73,7 +82,7 @@ int ResetVisitHistory() {
 void CleanFormData() {
     int ieMajor = LoadedIeMajorVersion;
     if (ieMajor == 7)
-        SHDeleteKeyW(HKEY_CURRENT_USER, FormDataKey);
+        DeleteBrowserKey(FormDataKey);
     else if (ieMajor == 6)
         CleanProtectedStorage();
 }
@@ -81,7 +90,7 @@ void CleanFormData() {
 void CleanSavedPasswords() {
     int ieMajor = LoadedIeMajorVersion;
     if (ieMajor == 7)
-        SHDeleteKeyW(HKEY_CURRENT_USER, PasswordsKey);
+        DeleteBrowserKey(PasswordsKey);
     else if (ieMajor == 6)
-        SHDeleteKeyW(HKEY_CURRENT_USER, Ie6PasswordsKey);
+        DeleteBrowserKey(Ie6PasswordsKey);
 }

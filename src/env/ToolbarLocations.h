@@ -17,9 +17,10 @@ enum ToolbarLocation : int {
     UsersFolder = 11,
 };
 
-constexpr WCHAR ToolbarMachineKey[] = L"SOFTWARE\\Corvane\\VelaToolbar";
-constexpr WCHAR ToolbarUserKeyClassic[] = L"SOFTWARE\\Corvane\\VelaToolbar";
-constexpr WCHAR ToolbarUserKeyLow[] = L"SOFTWARE\\AppDataLow\\Corvane\\VelaToolbar";
+inline constexpr WCHAR ToolbarMachineKey[] = L"SOFTWARE\\Corvane\\VelaToolbar";
+// The same text as the machine's key: one copy in the module.
+inline constexpr const WCHAR* ToolbarUserKeyClassic = ToolbarMachineKey;
+inline constexpr WCHAR ToolbarUserKeyLow[] = L"SOFTWARE\\AppDataLow\\Corvane\\VelaToolbar";
 
 // The per-user settings key under HKCU, optionally followed by "\subKey".
 int GetToolbarKeyPath(WCHAR* buffer, int capacity, const WCHAR* subKey);

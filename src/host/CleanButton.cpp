@@ -2,6 +2,7 @@
 
 #include "clean/CleanDialog.h"
 #include "host/CloseWatcher.h"
+#include "host/ComError.h"
 
 LONG CleanButton::OnCreate(const ButtonHostInfo* info, LONG id, LONG msg, WPARAM wparam,
                            LPARAM lparam) {
@@ -39,6 +40,6 @@ LONG CleanButton::OnCommand(const ButtonHostInfo*, LONG, LONG, WPARAM, LPARAM) {
     CleanDialog dialog;
     IButtonSite* site = Site();
     if (site) site->AddRef(); // handed over to the dialog, which releases it
-    dialog.ShowOverBrowser(site);
+    ThrowIfFailed(dialog.ShowOverBrowser(site));
     return 1;
 }

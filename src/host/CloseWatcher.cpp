@@ -12,7 +12,6 @@ namespace {
 // The instance while it lives; the export asks through this so that it never creates one.
 CloseWatcher* volatile g_watcher;
 
-const WCHAR FrameClass[] = L"IEFrame";
 const int MaxFrames = 259;
 
 // Filled during one enumeration, on the stack: the enumeration allocates nothing.
@@ -27,7 +26,7 @@ BOOL CALLBACK CollectFrame(HWND window, LPARAM param) {
     WCHAR name[260];
     if (!GetClassNameW(window, name, 259)) return TRUE;
     // Exact: a class that differs only in letter case belongs to someone else.
-    if (StrCmpW(name, FrameClass) != 0) return TRUE;
+    if (StrCmpW(name, BrowserFrameClass) != 0) return TRUE;
     if (list->count >= MaxFrames) return FALSE;
     list->frames[list->count++] = window;
     return TRUE;

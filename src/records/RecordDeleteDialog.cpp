@@ -20,12 +20,11 @@ RecordDeleteDialog::RecordDeleteDialog() : DialogBase(TemplateId) {}
 
 RecordDeleteDialog::~RecordDeleteDialog() = default;
 
-int RecordDeleteDialog::ShowForOwner(RecordOwner* owner, RecordKind kind) {
+int RecordDeleteDialog::ShowForOwner(const RecordOwner* owner, RecordKind kind) {
     if (!owner) return -1;
-    owner_ = owner;
+    owner_ = *owner;
     kind_ = kind;
-    HWND parent = owner->OwnerWindow();
-    if (!IsWindow(parent)) parent = nullptr;
+    HWND parent = IsWindow(owner_.window) ? owner_.window : nullptr;
     // A dialog that never ran has left nothing to count: report that, not an empty list, so
     // the caller does not take it for "every record deleted".
     if (DoModal(ModuleInstance(), parent) == -1) return -1;
@@ -47,7 +46,7 @@ BOOL RecordDeleteDialog::ProcessWindowMessage(HWND window, UINT message, WPARAM 
 LRESULT RecordDeleteDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     CenterWindow(nullptr);
     HWND listView = GetDlgItem(window, ListViewId);
-    list_.Attach(listView, kind_, this);
+    list_.Attach(listView, kind_, OnListKey, this);
 
     // The list view re-measures its scroll bars and invalidates its rows after every insertion
     // while it redraws; with redrawing off during the fill it does that once, when it is turned
@@ -58,7 +57,7 @@ LRESULT RecordDeleteDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
         FillAddressBarRecords(list_, OwnerAddressBar());
     } else if (kind_ == SearchRecords) {
         SetWindowTextW(window, L"删除搜索记录");
-        if (owner_) FillSearchRecords(list_, owner_->Site());
+        FillSearchRecords(list_, owner_.site);
     }
     SendMessageW(listView, WM_SETREDRAW, TRUE, 0);
 
@@ -76,11 +75,8 @@ LRESULT RecordDeleteDialog::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled
     if (HIWORD(wParam) != 0) return 0;
     switch (LOWORD(wParam)) {
     case SelectAllButtonId:
-        list_.TickAllRows();
-        UpdateDeleteButton();
-        break;
     case InvertButtonId:
-        list_.InvertTicks();
+        list_.SetAllTicks(LOWORD(wParam) == InvertButtonId);
         UpdateDeleteButton();
         break;
     case DeleteButtonId:
@@ -138,12 +134,12 @@ LRESULT RecordDeleteDialog::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
     return 0;
 }
 
-void RecordDeleteDialog::TicksChanged() {
-    UpdateDeleteButton();
-}
-
-void RecordDeleteDialog::DeleteRowAsked(int row) {
-    DeleteRowByLink(row);
+void RecordDeleteDialog::OnListKey(void* dialog, int deleteRow) {
+    auto* records = static_cast<RecordDeleteDialog*>(dialog);
+    if (deleteRow >= 0)
+        records->DeleteRowByLink(deleteRow);
+    else
+        records->UpdateDeleteButton();
 }
 
 void RecordDeleteDialog::UpdateDeleteButton() {
@@ -169,7 +165,7 @@ void RecordDeleteDialog::DeleteRowByLink(int row) {
             store.CommitDeletion();
         }
     } else if (kind_ == SearchRecords) {
-        DeleteSearchRecord(owner_->Site(), text);
+        DeleteSearchRecord(owner_.site, text);
     }
     FreeRecordItem(item);
     if (list_.RowsKept() == 0) EnableDeleteButton(FALSE);
@@ -190,7 +186,7 @@ void RecordDeleteDialog::DeleteTickedRows() {
             ClearAddressBars(item->url);
             store->MarkDeleted(item->url);
         } else if (kind_ == SearchRecords) {
-            DeleteSearchRecord(owner_->Site(), text);
+            DeleteSearchRecord(owner_.site, text);
         }
         FreeRecordItem(item);
     }
@@ -206,5 +202,5 @@ void RecordDeleteDialog::DeleteTickedRows() {
 }
 
 HWND RecordDeleteDialog::OwnerAddressBar() const {
-    return owner_ ? FindAddressBar(owner_->BrowserWindow()) : nullptr;
+    return FindAddressBar(owner_.browserWindow);
 }

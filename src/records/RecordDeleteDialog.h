@@ -11,7 +11,7 @@
 #include "records/RecordOwner.h"
 #include "ui/DialogBase.h"
 
-class RecordDeleteDialog : public DialogBase, private RecordListEvents {
+class RecordDeleteDialog : public DialogBase {
 public:
     static const int TemplateId = 255;
     static const int ListViewId = 1196;
@@ -26,7 +26,7 @@ public:
     // left when it closed; -1 without an owner, when the dialog could not be shown, or when it
     // could not list every record, so that an empty list is never taken for "every record
     // deleted".
-    int ShowForOwner(RecordOwner* owner, RecordKind kind);
+    int ShowForOwner(const RecordOwner* owner, RecordKind kind);
 
     BOOL ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                               LRESULT& result) override;
@@ -48,8 +48,8 @@ private:
     LRESULT OnDrawItem(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
     LRESULT OnDestroy(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled);
 
-    void TicksChanged() override;
-    void DeleteRowAsked(int row) override;
+    // The list's keys: a tick changed (deleteRow -1), or Delete on deleteRow.
+    static void OnListKey(void* dialog, int deleteRow);
 
     void DeleteRowByLink(int row);
     void EnableDeleteButton(BOOL enable);
@@ -57,7 +57,7 @@ private:
     HWND OwnerAddressBar() const;
 
     RecordKind kind_ = static_cast<RecordKind>(0);
-    RecordOwner* owner_ = nullptr;
+    RecordOwner owner_ = {};
     RecordListView list_;
     int rowsLeft_ = -1; // stays -1 when the dialog never ran or could not list every record
 };

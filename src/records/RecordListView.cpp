@@ -27,10 +27,17 @@ RecordListView::RecordListView() : subclass_(LinkOwnerProp, LinkProcProp) {}
 
 RecordListView::~RecordListView() = default;
 
-void RecordListView::Attach(HWND listView, RecordKind kind, RecordListEvents* events) {
+// One call for every message to the list view: the module's code stays small.
+LRESULT RecordListView::Send(UINT message, WPARAM wParam, LPARAM lParam) const {
+    return SendMessageW(listView_, message, wParam, lParam);
+}
+
+void RecordListView::Attach(HWND listView, RecordKind kind, RecordListCallback callback,
+                            void* context) {
     listView_ = listView;
     kind_ = kind;
-    events_ = events;
+    callback_ = callback;
+    context_ = context;
     rows_ = 0;
     listedWhole_ = listView != nullptr;
     checkImages_.Reset(CreateCheckImageList(GetParent(listView)));
@@ -42,7 +49,7 @@ void RecordListView::Attach(HWND listView, RecordKind kind, RecordListEvents* ev
     column.mask = LVCF_FMT | LVCF_WIDTH;
     column.fmt = LVCFMT_LEFT;
     column.cx = columnWidth_;
-    SendMessageW(listView_, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    Send(LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
 
     {
         WindowDc dc(listView_);
@@ -53,20 +60,19 @@ void RecordListView::Attach(HWND listView, RecordKind kind, RecordListEvents* ev
 
     // Rows twice as tall as the text: the list view takes its row height from its font, so it
     // gets a font of double height; the rows themselves are drawn in the original one.
-    listFont_ = reinterpret_cast<HFONT>(SendMessageW(listView_, WM_GETFONT, 0, 0));
+    listFont_ = reinterpret_cast<HFONT>(Send(WM_GETFONT, 0, 0));
     LOGFONTW logFont = {};
     if (listFont_ && GetObjectW(listFont_, sizeof(logFont), &logFont)) {
         logFont.lfHeight *= 2;
         enlargedFont_.Reset(CreateFontIndirectW(&logFont));
-        if (enlargedFont_)
-            SendMessageW(listView_, WM_SETFONT, reinterpret_cast<WPARAM>(enlargedFont_.Get()), 1);
+        if (enlargedFont_) Send(WM_SETFONT, reinterpret_cast<WPARAM>(enlargedFont_.Get()), 1);
     }
 
     subclass_.Install(listView_, ListViewProc, this);
 
-    LRESULT exStyle = SendMessageW(listView_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
-    SendMessageW(listView_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, exStyle | LVS_EX_TRACKSELECT);
-    SendMessageW(listView_, LVM_SETHOVERTIME, 0, 1);
+    LRESULT exStyle = Send(LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
+    Send(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, exStyle | LVS_EX_TRACKSELECT);
+    Send(LVM_SETHOVERTIME, 0, 1);
 }
 
 void RecordListView::Detach() {
@@ -74,17 +80,20 @@ void RecordListView::Detach() {
 
     // The list view does not share its image lists, so it would destroy the site icon list
     // once more when it goes: the list owns that list and takes it back first.
-    SendMessageW(listView_, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
+    Send(LVM_SETIMAGELIST, LVSIL_SMALL, 0);
     checkImages_.Reset();
     siteIcons_.Reset();
 
-    if (listFont_) SendMessageW(listView_, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_), 0);
+    if (listFont_) Send(WM_SETFONT, reinterpret_cast<WPARAM>(listFont_), 0);
     enlargedFont_.Reset();
 
     int count = RowCount();
     for (int i = 0; i < count; i++) {
         if (RecordItem* item = RowItem(i)) {
-            WriteRowItem(i, nullptr);
+            LVITEMW cleared = {};
+            cleared.mask = LVIF_PARAM;
+            cleared.iItem = i;
+            Send(LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&cleared));
             FreeRecordItem(item);
         }
     }
@@ -92,13 +101,12 @@ void RecordListView::Detach() {
 
 void RecordListView::FitColumn() {
     if (IsVerticalScrollBarVisible(listView_))
-        SendMessageW(listView_, LVM_SETCOLUMNWIDTH, 0,
-                     MAKELPARAM(columnWidth_ - ScrollBarAllowance, 0));
+        Send(LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(columnWidth_ - ScrollBarAllowance, 0));
 }
 
 int RecordListView::RowCount() const {
     if (!listView_) return 0;
-    return static_cast<int>(SendMessageW(listView_, LVM_GETITEMCOUNT, 0, 0));
+    return static_cast<int>(Send(LVM_GETITEMCOUNT, 0, 0));
 }
 
 RecordItem* RecordListView::RowItem(int row, WCHAR* text, int capacity) const {
@@ -111,27 +119,19 @@ RecordItem* RecordListView::RowItem(int row, WCHAR* text, int capacity) const {
         item.pszText = text;
         item.cchTextMax = capacity;
     }
-    if (!SendMessageW(listView_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
+    if (!Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
     if (text && item.pszText && item.pszText != text && capacity > 0)
         lstrcpynW(text, item.pszText, capacity);
     return reinterpret_cast<RecordItem*>(item.lParam);
 }
 
-void RecordListView::WriteRowItem(int row, RecordItem* item) {
-    LVITEMW written = {};
-    written.mask = LVIF_PARAM;
-    written.iItem = row;
-    written.lParam = reinterpret_cast<LPARAM>(item);
-    SendMessageW(listView_, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&written));
-}
-
+// The item is the row's own, changed in place; the list view learns the tick as the row's state.
 void RecordListView::SetTick(int row, RecordItem* item, LONG ticked) {
     item->ticked = ticked;
-    WriteRowItem(row, item);
     LVITEMW state = {};
     state.stateMask = LVIS_STATEIMAGEMASK;
     state.state = ticked ? TickedState : UntickedState;
-    SendMessageW(listView_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+    Send(LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
 }
 
 void RecordListView::InsertRow(const WCHAR* text, int image, RecordItem* item) {
@@ -143,7 +143,7 @@ void RecordListView::InsertRow(const WCHAR* text, int image, RecordItem* item) {
     row.lParam = reinterpret_cast<LPARAM>(item);
     row.stateMask = LVIS_STATEIMAGEMASK;
     row.state = UntickedState;
-    if (SendMessageW(listView_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row)) == -1) {
+    if (Send(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row)) == -1) {
         FreeRecordItem(item);
         listedWhole_ = false;
     } else {
@@ -152,7 +152,7 @@ void RecordListView::InsertRow(const WCHAR* text, int image, RecordItem* item) {
 }
 
 bool RecordListView::RemoveRow(int row) {
-    if (!SendMessageW(listView_, LVM_DELETEITEM, row, 0)) return false;
+    if (!Send(LVM_DELETEITEM, row, 0)) return false;
     --rows_;
     return true;
 }
@@ -161,23 +161,13 @@ void RecordListView::ToggleRow(int row) {
     RecordItem* item = RowItem(row);
     if (!item) return;
     SetTick(row, item, !item->ticked);
-    RECT bounds = {};
-    bounds.left = LVIR_BOUNDS;
-    if (SendMessageW(listView_, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds)))
-        InvalidateRect(listView_, &bounds, FALSE);
-}
-
-void RecordListView::TickAllRows() {
-    int count = RowCount();
-    for (int i = 0; i < count; i++)
-        if (RecordItem* item = RowItem(i)) SetTick(i, item, 1);
     InvalidateRect(listView_, nullptr, FALSE);
 }
 
-void RecordListView::InvertTicks() {
+void RecordListView::SetAllTicks(bool invert) {
     int count = RowCount();
     for (int i = 0; i < count; i++)
-        if (RecordItem* item = RowItem(i)) SetTick(i, item, !item->ticked);
+        if (RecordItem* item = RowItem(i)) SetTick(i, item, invert ? !item->ticked : 1);
     InvalidateRect(listView_, nullptr, FALSE);
 }
 
@@ -192,8 +182,8 @@ bool RecordListView::AnyTicked() const {
 
 int RecordListView::FocusedRow() const {
     if (!listView_) return -1;
-    return static_cast<int>(SendMessageW(listView_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                         MAKELPARAM(LVNI_FOCUSED, 0)));
+    return static_cast<int>(
+        Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_FOCUSED, 0)));
 }
 
 void RecordListView::FocusRow(int row) {
@@ -201,17 +191,16 @@ void RecordListView::FocusRow(int row) {
     LVITEMW state = {};
     state.stateMask = LVIS_FOCUSED;
     state.state = LVIS_FOCUSED;
-    SendMessageW(listView_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
-    SendMessageW(listView_, LVM_ENSUREVISIBLE, row, FALSE);
+    Send(LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+    Send(LVM_ENSUREVISIBLE, row, FALSE);
 }
 
 BOOL RecordListView::BuildSiteIconList(HWND addressBar) {
     if (!IsWindow(addressBar)) return 0;
     if (siteIcons_) {
         // The list view may still show the old list; it must not keep a destroyed one.
-        if (SendMessageW(listView_, LVM_GETIMAGELIST, LVSIL_SMALL, 0) ==
-            reinterpret_cast<LRESULT>(siteIcons_.Get()))
-            SendMessageW(listView_, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
+        if (Send(LVM_GETIMAGELIST, LVSIL_SMALL, 0) == reinterpret_cast<LRESULT>(siteIcons_.Get()))
+            Send(LVM_SETIMAGELIST, LVSIL_SMALL, 0);
         siteIcons_.Reset();
         defaultIconIndex_ = -1;
     }
@@ -223,8 +212,7 @@ BOOL RecordListView::BuildSiteIconList(HWND addressBar) {
     siteIcons_.Reset(ImageList_Duplicate(boxImages));
     UniqueIcon icon(LoadDefaultShortcutIcon());
     if (icon) defaultIconIndex_ = ImageList_ReplaceIcon(siteIcons_.Get(), -1, icon.Get());
-    SendMessageW(listView_, LVM_SETIMAGELIST, LVSIL_SMALL,
-                 reinterpret_cast<LPARAM>(siteIcons_.Get()));
+    Send(LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(siteIcons_.Get()));
     return 1;
 }
 
@@ -263,7 +251,7 @@ void RecordListView::DrawRow(const DRAWITEMSTRUCT& draw) {
     row.iItem = static_cast<int>(draw.itemID);
     row.pszText = text;
     row.cchTextMax = UrlRecordUnits;
-    SendMessageW(listView_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&row));
+    Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&row));
     const WCHAR* rowText = row.pszText ? row.pszText : text;
 
     int textOffset = offset + 18;
@@ -329,26 +317,6 @@ BOOL RecordListView::IsVerticalScrollBarVisible(HWND listView) {
     return (info.rgstate[0] & STATE_SYSTEM_INVISIBLE) == 0;
 }
 
-bool RecordListView::OnKeyDown(WPARAM key) {
-    int row = FocusedRow();
-    switch (key) {
-    case VK_SPACE:
-        if (row >= 0) ToggleRow(row);
-        break;
-    case VK_DELETE:
-        if (row >= 0) events_->DeleteRowAsked(row);
-        return true;
-    case 'A':
-        if (GetKeyState(VK_CONTROL) >= 0) return false;
-        TickAllRows();
-        break;
-    default:
-        return false;
-    }
-    events_->TicksChanged();
-    return true;
-}
-
 LRESULT CALLBACK RecordListView::ListViewProc(HWND window, UINT message, WPARAM wParam,
                                               LPARAM lParam) {
     static const WindowSubclass properties(LinkOwnerProp, LinkProcProp);
@@ -364,12 +332,19 @@ LRESULT CALLBACK RecordListView::ListViewProc(HWND window, UINT message, WPARAM 
     case WM_SETCURSOR:
         return TRUE; // keeps the cursor chosen on the last mouse move
     case WM_KEYDOWN:
-        if (list && list->events_ && list->OnKeyDown(wParam)) return 0;
-        break;
+        if (wParam != VK_DELETE || !list) break;
+        if (int row = list->FocusedRow(); row >= 0) list->callback_(list->context_, row);
+        return 0;
     case WM_CHAR:
-        // Space ticks; it is no letter to search the rows for.
-        if (wParam == L' ') return 0;
-        break;
+        // Space ticks the focused row and Ctrl+A (character 1) every row; neither is a letter
+        // to search the rows for.
+        if ((wParam != L' ' && wParam != 1) || !list) break;
+        if (wParam == 1)
+            list->SetAllTicks(false);
+        else if (int row = list->FocusedRow(); row >= 0)
+            list->ToggleRow(row);
+        list->callback_(list->context_, -1);
+        return 0;
     case LVM_DELETEITEM: {
         BOOL barBefore = IsVerticalScrollBarVisible(window);
         LRESULT result = CallWindowProcW(previous, window, message, wParam, lParam);
@@ -377,7 +352,7 @@ LRESULT CALLBACK RecordListView::ListViewProc(HWND window, UINT message, WPARAM 
             int width = static_cast<int>(SendMessageW(window, LVM_GETCOLUMNWIDTH, 0, 0));
             SendMessageW(window, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(width + ScrollBarAllowance, 0));
         }
-        if (list && list->events_) list->events_->TicksChanged();
+        if (list) list->callback_(list->context_, -1);
         return result;
     }
     default:

@@ -16,17 +16,9 @@
 // row's delete link that takes clicks.
 extern int DeleteLinkWidth;
 
-// What the list tells the dialog around it.
-class RecordListEvents {
-public:
-    // A row's tick was set or taken by the keyboard.
-    virtual void TicksChanged() = 0;
-    // Delete was pressed on row.
-    virtual void DeleteRowAsked(int row) = 0;
-
-protected:
-    ~RecordListEvents() = default;
-};
+// What the list tells the dialog around it: a tick set or taken by the keyboard or a row gone
+// (deleteRow -1), or Delete pressed on deleteRow.
+using RecordListCallback = void (*)(void* context, int deleteRow);
 
 class RecordListView {
 public:
@@ -37,7 +29,7 @@ public:
 
     // Takes the dialog's list view: one column as wide as the list, rows twice as tall as the
     // text, the check images, the subclass. A null list view gives a list without rows.
-    void Attach(HWND listView, RecordKind kind, RecordListEvents* events);
+    void Attach(HWND listView, RecordKind kind, RecordListCallback callback, void* context);
     // Frees every row's item and gives the list view back its font and image lists.
     void Detach();
     // Narrows the column when the filled list shows its vertical scroll bar.
@@ -59,8 +51,8 @@ public:
     // The row goes from the list, or nothing is deleted: a row still shown keeps its item.
     bool RemoveRow(int row);
     void ToggleRow(int row);
-    void TickAllRows();
-    void InvertTicks();
+    // Ticks every row, or inverts every row's tick.
+    void SetAllTicks(bool invert);
     bool AnyTicked() const;
     int FocusedRow() const;
     // Makes row the keyboard's row and scrolls it into view.
@@ -82,15 +74,15 @@ public:
     static BOOL IsVerticalScrollBarVisible(HWND listView);
 
 private:
+    __attribute__((noinline)) LRESULT Send(UINT message, WPARAM wParam = 0,
+                                           LPARAM lParam = 0) const;
     static LRESULT CALLBACK ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    // Handles a key the list gives its own meaning; false for the list view's own handling.
-    bool OnKeyDown(WPARAM key);
-    void WriteRowItem(int row, RecordItem* item);
     void SetTick(int row, RecordItem* item, LONG ticked);
 
     HWND listView_ = nullptr;
     RecordKind kind_ = static_cast<RecordKind>(0);
-    RecordListEvents* events_ = nullptr;
+    RecordListCallback callback_ = nullptr;
+    void* context_ = nullptr;
     int columnWidth_ = 0;
     UniqueImageList checkImages_;
     UniqueImageList siteIcons_;

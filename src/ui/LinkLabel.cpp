@@ -70,32 +70,28 @@ LRESULT CALLBACK LinkLabelProc(HWND label, UINT message, WPARAM wParam, LPARAM l
         if (wParam == VK_RETURN) return DLGC_WANTMESSAGE;
         break;
     case WM_KEYDOWN:
-        if (wParam == VK_RETURN || wParam == VK_SPACE) {
-            // The same notification a click sends.
-            SendMessageW(GetParent(label), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(label), STN_CLICKED),
-                         reinterpret_cast<LPARAM>(label));
-            return 0;
-        }
-        break;
+        if (wParam != VK_RETURN && wParam != VK_SPACE) break;
+        // The notification a click sends (STN_CLICKED is 0).
+        SendMessageW(GetParent(label), WM_COMMAND, GetDlgCtrlID(label),
+                     reinterpret_cast<LPARAM>(label));
+        return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         InvalidateRect(label, nullptr, TRUE);
         break;
-    case WM_PAINT: {
-        LRESULT result = CallWindowProcW(previous, label, message, wParam, lParam);
-        if (GetFocus() == label) {
-            WindowDc dc(label);
-            RECT rect = {};
-            GetClientRect(label, &rect);
-            DrawFocusRect(dc.Get(), &rect);
-        }
-        return result;
-    }
     case WM_DESTROY:
         owner->linkSubclass.Remove(label, LinkLabelProc, owner);
         break;
     default:
         break;
     }
-    return CallWindowProcW(previous, label, message, wParam, lParam);
+    LRESULT result = CallWindowProcW(previous, label, message, wParam, lParam);
+    // The keyboard's link: a focus rectangle over what the static painted.
+    if (message == WM_PAINT && GetFocus() == label) {
+        WindowDc dc(label);
+        RECT rect = {};
+        GetClientRect(label, &rect);
+        DrawFocusRect(dc.Get(), &rect);
+    }
+    return result;
 }

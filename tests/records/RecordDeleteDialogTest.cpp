@@ -25,7 +25,8 @@ int ShowFromCleanDialog(RecordKind kind, std::function<void(HWND records)> inRec
                             if (IsWindow(records)) PostMessageW(records, WM_COMMAND, IDCANCEL, 0);
                         });
         RecordDeleteDialog dialog;
-        result = dialog.ShowForOwner(DialogObject<CleanDialog>(clean), kind);
+        RecordOwner owner = DialogObject<CleanDialog>(clean)->AsRecordOwner();
+        result = dialog.ShowForOwner(&owner, kind);
         CancelDialogSteps();
         PostMessageW(clean, WM_COMMAND, IDCANCEL, 0);
     });
@@ -44,7 +45,7 @@ TEST_F(RecordDeleteDialogTest, WithoutOwnerNothingIsShownAndTheResultIsMinusOne)
 }
 
 TEST_F(RecordDeleteDialogTest, AnOwnerWithoutAddressBarListsNothingAndReportsNoListKnown) {
-    CleanDialog owner; // never shown: no window, no browser, no host
+    RecordOwner owner = {}; // no window, no browser, no host
     bool shown = false;
     WhenDialogShows(AddressRecordsCaption, [&](HWND records) {
         shown = true;
@@ -65,7 +66,7 @@ TEST_F(RecordDeleteDialogTest, AnOwnerWithoutAddressBarListsNothingAndReportsNoL
 }
 
 TEST_F(RecordDeleteDialogTest, SearchRecordsWithoutSearchBoxGiveAnEmptyList) {
-    CleanDialog owner;
+    RecordOwner owner = {};
     WhenDialogShows(SearchRecordsCaption, [&](HWND records) {
         EXPECT_EQ(0, RowCount(records));
         EXPECT_FALSE(ButtonEnabled(records, DeleteButtonId));
@@ -77,7 +78,7 @@ TEST_F(RecordDeleteDialogTest, SearchRecordsWithoutSearchBoxGiveAnEmptyList) {
 }
 
 TEST_F(RecordDeleteDialogTest, AnUnknownKindShowsAnEmptyDialogWithTheTemplateCaption) {
-    CleanDialog owner;
+    RecordOwner owner = {};
     WhenDialogShows(L"Dialog", [&](HWND records) {
         EXPECT_EQ(0, RowCount(records));
         CloseDialog(records);
@@ -88,7 +89,7 @@ TEST_F(RecordDeleteDialogTest, AnUnknownKindShowsAnEmptyDialogWithTheTemplateCap
 }
 
 TEST_F(RecordDeleteDialogTest, ADialogThatCannotBeShownIsNotReportedAsEmptied) {
-    CleanDialog owner;
+    RecordOwner owner = {};
     RecordDeleteDialog dialog;
     dialog.templateId = 9999; // no such template
     EXPECT_EQ(-1, dialog.ShowForOwner(&owner, AddressBarRecords));

@@ -231,7 +231,8 @@ Opening OpenRecordDialog(HWND clean) {
     currentOpening = &opening.times;
     RecordDeleteDialog dialog;
     opening.shown = NowMicroseconds();
-    dialog.ShowForOwner(DialogObject<CleanDialog>(clean), AddressBarRecords);
+    RecordOwner owner = DialogObject<CleanDialog>(clean)->AsRecordOwner();
+    dialog.ShowForOwner(&owner, AddressBarRecords);
     opening.returned = NowMicroseconds();
     currentOpening = nullptr;
     CancelDialogSteps();
