@@ -136,7 +136,7 @@ LRESULT ProgressDialog::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
 }
 
 LRESULT ProgressDialog::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&) {
-    if (wParam == BusyTimerId) SendDlgItemMessageW(window, ProgressBarId, PBM_STEPIT, 0, 0);
+    if (wParam == BusyTimerId) SendMessageW(GetDlgItem(window, ProgressBarId), PBM_STEPIT, 0, 0);
     return 0;
 }
 

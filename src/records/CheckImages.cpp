@@ -67,19 +67,22 @@ HIMAGELIST CreateCheckImageList(HWND window) {
 
     HIMAGELIST list = nullptr;
     HANDLE theme = openThemeData ? openThemeData(window, L"Button") : nullptr;
+    // As large as the system draws its check boxes: the sizes above at 96 DPI, and beyond it
+    // in step with the system's small icons.
+    int size = RecordPixels(theme ? ThemedSize : ClassicSize);
     if (theme) {
-        list = ImageList_Create(ThemedSize, ThemedSize, ILC_COLOR32, 4, 1);
+        list = ImageList_Create(size, size, ILC_COLOR32, 4, 1);
         for (int state : ThemedStates) {
-            AddImage(list, windowDc.Get(), memoryDc, ThemedSize, [&](const RECT& rect) {
+            AddImage(list, windowDc.Get(), memoryDc, size, [&](const RECT& rect) {
                 if (drawThemeBackground)
                     drawThemeBackground(theme, memoryDc, CheckBoxPart, state, &rect, nullptr);
             });
         }
         if (closeThemeData) closeThemeData(theme);
     } else {
-        list = ImageList_Create(ClassicSize, ClassicSize, ILC_COLOR32, 4, 1);
+        list = ImageList_Create(size, size, ILC_COLOR32, 4, 1);
         for (UINT state : ClassicStates) {
-            AddImage(list, windowDc.Get(), memoryDc, ClassicSize, [&](const RECT& rect) {
+            AddImage(list, windowDc.Get(), memoryDc, size, [&](const RECT& rect) {
                 RECT frame = rect;
                 DrawFrameControl(memoryDc, &frame, DFC_BUTTON, state);
             });
@@ -87,6 +90,10 @@ HIMAGELIST CreateCheckImageList(HWND window) {
     }
     if (memoryDc) DeleteDC(memoryDc);
     return list;
+}
+
+int RecordPixels(int pixels) {
+    return pixels * GetSystemMetrics(SM_CXSMICON) / 16;
 }
 
 BOOL IsThemeActiveSafe() {

@@ -4,11 +4,12 @@
 #include "cleaners/SearchBox.h"
 #include "cleaners/TypedUrlStore.h"
 #include "host/Module.h"
+#include "records/CheckImages.h"
 #include "records/RecordSources.h"
 
 namespace {
 
-// Clicks left of this x (list-view client coordinates) toggle the row's tick.
+// Clicks left of this x (list-view client coordinates, at 96 DPI) toggle the row's tick.
 const int TickZoneWidth = 16;
 // A search record holds up to 259 characters (SearchRecordNode::text): a row's text is read
 // whole, or the host would be asked to delete a record it does not have.
@@ -64,10 +65,10 @@ LRESULT RecordDeleteDialog::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     UpdateDeleteButton();
     list_.FitColumn();
     if (list_.RowCount() == 0) return 0;
-    // The keyboard starts on the first row.
-    SetFocus(listView);
+    // The keyboard starts on the first row: TRUE has the system give the focus to the first
+    // control in the tab order, the list.
     list_.FocusRow(0);
-    return 0;
+    return TRUE;
 }
 
 LRESULT RecordDeleteDialog::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
@@ -97,7 +98,7 @@ LRESULT RecordDeleteDialog::OnNotify(UINT, WPARAM, LPARAM lParam, BOOL& handled)
         return 0;
 
     auto* activate = reinterpret_cast<const NMITEMACTIVATE*>(lParam);
-    if (activate->ptAction.x < TickZoneWidth && activate->iItem >= 0) {
+    if (activate->ptAction.x < RecordPixels(TickZoneWidth) && activate->iItem >= 0) {
         list_.ToggleRow(activate->iItem);
         UpdateDeleteButton();
     }

@@ -10,6 +10,7 @@
 #include <wininet.h>
 
 #include "env/Handles.h"
+#include "records/CheckImages.h"
 
 namespace {
 
@@ -64,7 +65,9 @@ HICON LoadSiteIcon(const WCHAR* url) {
     if (!GetUrlCacheEntryInfoW(iconUrl, info, &size)) return nullptr;
     if (!info->lpszLocalFileName || !PathFileExistsW(info->lpszLocalFileName)) return nullptr;
     return static_cast<HICON>(
-        LoadImageW(nullptr, info->lpszLocalFileName, IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
+        // The file's image that best fits the system's small icons.
+        LoadImageW(nullptr, info->lpszLocalFileName, IMAGE_ICON, RecordPixels(16), RecordPixels(16),
+                   LR_LOADFROMFILE));
 }
 
 BOOL LookupPageTitle(const WCHAR* url, WCHAR* buffer, int capacity) {

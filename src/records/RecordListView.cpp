@@ -13,9 +13,9 @@ const COLORREF SelectedRowColor = RGB(199, 228, 243);
 const COLORREF DeleteLinkColor = RGB(8, 51, 189);
 const COLORREF SeparatorColor = RGB(127, 157, 185);
 
-// The delete link occupies the last 35 pixels of a row.
+// Lengths at 96 DPI, grown with RecordPixels: the delete link occupies the last 35 pixels of a
+// row; room given back to the column when the vertical scroll bar goes.
 const int DeleteLinkRightOffset = 35;
-// Room given back to the column when the vertical scroll bar goes.
 const int ScrollBarAllowance = 18;
 // The item state images that tell a row's tick: 1 unticked, 2 ticked, as check-box lists do.
 const UINT UntickedState = INDEXTOSTATEIMAGEMASK(1);
@@ -40,7 +40,7 @@ void RecordListView::Attach(HWND listView, RecordKind kind, RecordListCallback c
     context_ = context;
     rows_ = 0;
     listedWhole_ = listView != nullptr;
-    checkImages_.Reset(CreateCheckImageList(GetParent(listView)));
+    checkImages_.Reset(CreateCheckImageList(listView));
 
     RECT client = {};
     GetClientRect(listView_, &client);
@@ -101,7 +101,7 @@ void RecordListView::Detach() {
 
 void RecordListView::FitColumn() {
     if (IsVerticalScrollBarVisible(listView_))
-        Send(LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(columnWidth_ - ScrollBarAllowance, 0));
+        Send(LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(columnWidth_ - RecordPixels(ScrollBarAllowance), 0));
 }
 
 int RecordListView::RowCount() const {
@@ -196,7 +196,7 @@ void RecordListView::FocusRow(int row) {
 }
 
 BOOL RecordListView::BuildSiteIconList(HWND addressBar) {
-    if (!IsWindow(addressBar)) return 0;
+    if (!addressBar) return 0;
     if (siteIcons_) {
         // The list view may still show the old list; it must not keep a destroyed one.
         if (Send(LVM_GETIMAGELIST, LVSIL_SMALL, 0) == reinterpret_cast<LRESULT>(siteIcons_.Get()))
@@ -208,8 +208,21 @@ BOOL RecordListView::BuildSiteIconList(HWND addressBar) {
     auto boxImages =
         reinterpret_cast<HIMAGELIST>(SendMessageW(addressBar, CBEM_GETIMAGELIST, 0, 0));
     if (!boxImages) return 0;
-    // A copy, so that the box's own image indexes stay valid in the list.
-    siteIcons_.Reset(ImageList_Duplicate(boxImages));
+    // A copy, so that the box's own image indexes stay valid in the list; at the system's
+    // small-icon size, so that the icons grow with the rows beyond 96 DPI.
+    int size = RecordPixels(16); // the system's small-icon size
+    int width = 0;
+    int height = 0;
+    ImageList_GetIconSize(boxImages, &width, &height);
+    if (width == size) {
+        siteIcons_.Reset(ImageList_Duplicate(boxImages));
+    } else {
+        siteIcons_.Reset(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 8, 8));
+        for (int i = 0;; i++) {
+            UniqueIcon image(ImageList_GetIcon(boxImages, i, ILD_NORMAL));
+            if (!image || ImageList_ReplaceIcon(siteIcons_.Get(), -1, image.Get()) < 0) break;
+        }
+    }
     UniqueIcon icon(LoadDefaultShortcutIcon());
     if (icon) defaultIconIndex_ = ImageList_ReplaceIcon(siteIcons_.Get(), -1, icon.Get());
     Send(LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(siteIcons_.Get()));
@@ -254,10 +267,11 @@ void RecordListView::DrawRow(const DRAWITEMSTRUCT& draw) {
     Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&row));
     const WCHAR* rowText = row.pszText ? row.pszText : text;
 
-    int textOffset = offset + 18;
+    int textOffset = offset + RecordPixels(18);
     if (kind_ == AddressBarRecords) {
-        ImageList_Draw(siteIcons_.Get(), row.iImage, dc, rc.left + offset + 17, y, ILD_TRANSPARENT);
-        textOffset = offset + 35;
+        ImageList_Draw(siteIcons_.Get(), row.iImage, dc, rc.left + offset + RecordPixels(17), y,
+                       ILD_TRANSPARENT);
+        textOffset = offset + RecordPixels(35);
     }
 
     HFONT font = listFont_ ? listFont_ : static_cast<HFONT>(GetCurrentObject(dc, OBJ_FONT));
@@ -265,7 +279,8 @@ void RecordListView::DrawRow(const DRAWITEMSTRUCT& draw) {
     // The text goes over the row's background, not a box of the context's own colour.
     int previousMode = SetBkMode(dc, TRANSPARENT);
 
-    RECT textRect = {rc.left + textOffset + 5, rc.top, rc.right - 45, rc.bottom};
+    int linkLeft = rc.right - RecordPixels(DeleteLinkRightOffset);
+    RECT textRect = {rc.left + textOffset + 5, rc.top, linkLeft - 10, rc.bottom};
     COLORREF previousColor = SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     DrawTextW(dc, rowText, -1, &textRect, DT_SINGLELINE | DT_VCENTER | DT_WORD_ELLIPSIS);
     SetTextColor(dc, previousColor);
@@ -276,7 +291,7 @@ void RecordListView::DrawRow(const DRAWITEMSTRUCT& draw) {
     UniqueFont underlined(CreateFontIndirectW(&logFont));
     if (underlined) SelectObject(dc, underlined.Get());
     previousColor = SetTextColor(dc, DeleteLinkColor);
-    RECT linkRect = {rc.right - DeleteLinkRightOffset, rc.top, rc.right, rc.bottom};
+    RECT linkRect = {linkLeft, rc.top, rc.right, rc.bottom};
     DrawTextW(dc, DeleteLinkText, -1, &linkRect, DT_SINGLELINE | DT_VCENTER);
     SetTextColor(dc, previousColor);
     SetBkMode(dc, previousMode);
@@ -305,7 +320,7 @@ BOOL RecordListView::HitTestDeleteLink(HWND listView, POINT point) {
     RECT r = {};
     r.left = LVIR_BOUNDS;
     if (!SendMessageW(listView, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r))) return FALSE;
-    int linkLeft = r.right - DeleteLinkRightOffset;
+    int linkLeft = r.right - RecordPixels(DeleteLinkRightOffset);
     return linkLeft < point.x && point.x < linkLeft + DeleteLinkWidth && r.top + 2 < point.y &&
            point.y < r.bottom - 5;
 }
@@ -350,7 +365,8 @@ LRESULT CALLBACK RecordListView::ListViewProc(HWND window, UINT message, WPARAM 
         LRESULT result = CallWindowProcW(previous, window, message, wParam, lParam);
         if (barBefore && !IsVerticalScrollBarVisible(window)) {
             int width = static_cast<int>(SendMessageW(window, LVM_GETCOLUMNWIDTH, 0, 0));
-            SendMessageW(window, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(width + ScrollBarAllowance, 0));
+            SendMessageW(window, LVM_SETCOLUMNWIDTH, 0,
+                         MAKELPARAM(width + RecordPixels(ScrollBarAllowance), 0));
         }
         if (list) list->callback_(list->context_, -1);
         return result;

@@ -5,7 +5,7 @@
 void LinkLabelOwner::AttachLinkLabels(HWND dialog, const int* labelIds, int count) {
     if (count <= 0) return;
     HFONT font =
-        reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, labelIds[0], WM_GETFONT, 0, 0));
+        reinterpret_cast<HFONT>(SendMessageW(GetDlgItem(dialog, labelIds[0]), WM_GETFONT, 0, 0));
     LOGFONTW description;
     if (font && GetObjectW(font, sizeof(description), &description)) {
         normalFont.Reset(CreateFontIndirectW(&description));

@@ -1,5 +1,7 @@
 #include "ui/WindowSubclass.h"
 
+#include <shlwapi.h>
+
 #include <objbase.h>
 
 namespace {
@@ -11,9 +13,10 @@ void InitName(WCHAR (&buffer)[WindowSubclass::MaxNameLength + 1], const WCHAR* n
     }
     GUID guid = {};
     CoCreateGuid(&guid);
-    wsprintfW(buffer, L"{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", guid.Data1,
-              guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3],
-              guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    wnsprintfW(buffer, WindowSubclass::MaxNameLength + 1,
+               L"{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", guid.Data1, guid.Data2,
+               guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3],
+               guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
 }
 
 bool IsUsableProc(LONG proc) {

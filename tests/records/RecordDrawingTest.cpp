@@ -1,6 +1,6 @@
 // How a row of the record list is drawn: WM_DRAWITEM sent with a memory device context (a DIB
 // section) and the pixels read back, with visual styles (Wine's light theme is on by default)
-// and, in a new process with the theme switched off, classic.
+// and, in new processes, classic with the theme switched off and at 144 DPI.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -35,10 +35,17 @@ int CountOtherThan(const DibCanvas& canvas, COLORREF color, int left, int top, i
     return (right - left) * (bottom - top) - canvas.CountColor(color, left, top, right, bottom);
 }
 
+// A length of the layout at 96 DPI, grown as the system's small icons are (24 pixels at 144).
+int Scaled(int pixels) {
+    return pixels * GetSystemMetrics(SM_CXSMICON) / 16;
+}
+
 // Checks one drawn row against the layout: background, check image at its offset, site icon
 // (address-bar rows), text start and end, the "删除" link and the separator.
 void CheckRow(HWND records, int row, bool selected, bool themed, bool addressRow) {
     SCOPED_TRACE("row " + std::to_string(row) + (selected ? " selected" : " not selected"));
+    const int icon = Scaled(16);
+    const int link = Scaled(35);
     RECT bounds = RowBounds(records, row);
     int w = bounds.right - bounds.left;
     int h = bounds.bottom - bounds.top;
@@ -62,7 +69,7 @@ void CheckRow(HWND records, int row, bool selected, bool themed, bool addressRow
     int size = 0;
     int height = 0;
     ASSERT_TRUE(ImageList_GetIconSize(checks, &size, &height));
-    EXPECT_EQ(themed ? 16 : 14, size);
+    EXPECT_EQ(Scaled(themed ? 16 : 14), size);
     int o = themed ? 1 : 2;
     int y = (h - size) / 2;
     bool ticked = Rows(records)[row].ticked;
@@ -77,16 +84,16 @@ void CheckRow(HWND records, int row, bool selected, bool themed, bool addressRow
     EXPECT_FALSE(canvas.SameBlock(o, checkTop + 1, reference, 0, 0, size));
     EXPECT_FALSE(canvas.SameBlock(o, checkTop - 1, reference, 0, 0, size));
 
-    int textLeft = o + 18 + 5;
+    int textLeft = o + Scaled(18) + 5;
     if (addressRow) {
-        // The 16 x 16 site icon at (o + 17, y).
-        int iconLeft = o + 17;
+        // The site icon, as large as the system's small icons, at (o + 17, y) at 96 DPI.
+        int iconLeft = o + Scaled(17);
         EXPECT_EQ(SiteColor, canvas.Pixel(iconLeft, y)) << DescribeColor(canvas.Pixel(iconLeft, y));
-        EXPECT_EQ(SiteColor, canvas.Pixel(iconLeft + 15, y + 15));
-        EXPECT_NE(SiteColor, canvas.Pixel(iconLeft + 16, y + 8));
-        EXPECT_NE(SiteColor, canvas.Pixel(iconLeft + 8, y - 1));
-        textLeft = o + 35 + 5;
-        EXPECT_EQ(0, CountOtherThan(canvas, background, iconLeft + 16, 0, textLeft, h - 1));
+        EXPECT_EQ(SiteColor, canvas.Pixel(iconLeft + icon - 1, y + icon - 1));
+        EXPECT_NE(SiteColor, canvas.Pixel(iconLeft + icon, y + icon / 2));
+        EXPECT_NE(SiteColor, canvas.Pixel(iconLeft + icon / 2, y - 1));
+        textLeft = o + link + 5;
+        EXPECT_EQ(0, CountOtherThan(canvas, background, iconLeft + icon, 0, textLeft, h - 1));
     } else {
         EXPECT_EQ(0, CountOtherThan(canvas, background, o + size, 0, textLeft, h - 1));
     }
@@ -94,15 +101,15 @@ void CheckRow(HWND records, int row, bool selected, bool themed, bool addressRow
     COLORREF textColor = GetSysColor(COLOR_WINDOWTEXT);
     EXPECT_GT(canvas.CountColor(textColor, textLeft, 0, textLeft + 12, h - 1), 0)
         << "text from x = " << textLeft;
-    EXPECT_EQ(0, CountOtherThan(canvas, background, w - 45, 0, w - 35, h - 1));
+    EXPECT_EQ(0, CountOtherThan(canvas, background, w - link - 10, 0, w - link, h - 1));
     if (selected) {
-        EXPECT_EQ(0, canvas.CountColor(RGB(255, 255, 255), textLeft, 0, w - 45, h - 1))
+        EXPECT_EQ(0, canvas.CountColor(RGB(255, 255, 255), textLeft, 0, w - link - 10, h - 1))
             << "no text box of another colour";
     }
 
-    // "删除" in the link colour in the last 35 pixels, and that colour nowhere else.
-    EXPECT_GT(canvas.CountColor(LinkColor, w - 35, 0, w, h - 1), 0);
-    EXPECT_EQ(0, canvas.CountColor(LinkColor, 0, 0, w - 35, h));
+    // "删除" in the link colour in the last 35 pixels (at 96 DPI), and that colour nowhere else.
+    EXPECT_GT(canvas.CountColor(LinkColor, w - link, 0, w, h - 1), 0);
+    EXPECT_EQ(0, canvas.CountColor(LinkColor, 0, 0, w - link, h));
 }
 
 class RecordDrawingTest : public RecordDialogTest {
@@ -169,44 +176,48 @@ TEST_F(RecordDrawingTest, OtherOwnerDrawnControlsAreLeftToTheDefault) {
     });
 }
 
-// Switches visual styles off for processes started while it lives.
-class ClassicThemeSetting {
+// One value of the user's registry, set for the processes started while it lives and put back
+// as it was afterwards.
+class UserSetting {
 public:
-    ClassicThemeSetting() {
+    UserSetting(const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD size)
+        : path_(path), name_(name) {
         HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, ThemeKey, 0, nullptr, 0,
-                            KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key,
-                            nullptr) != ERROR_SUCCESS)
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                            nullptr, &key, nullptr) != ERROR_SUCCESS)
             return;
-        DWORD size = sizeof(previous_);
-        had_ = RegQueryValueExW(key, L"ThemeActive", nullptr, nullptr,
-                                reinterpret_cast<BYTE*>(previous_), &size) == ERROR_SUCCESS;
-        applied_ =
-            RegSetValueExW(key, L"ThemeActive", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"0"),
-                           2 * sizeof(WCHAR)) == ERROR_SUCCESS;
+        DWORD previousSize = sizeof(previous_);
+        had_ = RegQueryValueExW(key, name, nullptr, &previousType_, previous_, &previousSize) ==
+               ERROR_SUCCESS;
+        previousSize_ = previousSize;
+        applied_ = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) ==
+                   ERROR_SUCCESS;
         RegCloseKey(key);
     }
-    ~ClassicThemeSetting() {
+    ~UserSetting() {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, ThemeKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path_, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
             return;
         if (had_)
-            RegSetValueExW(key, L"ThemeActive", 0, REG_SZ, reinterpret_cast<const BYTE*>(previous_),
-                           static_cast<DWORD>((lstrlenW(previous_) + 1) * sizeof(WCHAR)));
+            RegSetValueExW(key, name_, 0, previousType_, previous_, previousSize_);
         else
-            RegDeleteValueW(key, L"ThemeActive");
+            RegDeleteValueW(key, name_);
         RegCloseKey(key);
     }
     bool Applied() const { return applied_; }
 
 private:
-    WCHAR previous_[16] = {};
+    const wchar_t* path_;
+    const wchar_t* name_;
+    BYTE previous_[64] = {};
+    DWORD previousType_ = 0;
+    DWORD previousSize_ = 0;
     bool had_ = false;
     bool applied_ = false;
 };
 
 TEST(RecordClassicDrawing, RowsAreDrawnClassicWhenVisualStylesAreOff) {
-    ClassicThemeSetting classic;
+    UserSetting classic(ThemeKey, L"ThemeActive", REG_SZ, L"0", 2 * sizeof(WCHAR));
     ASSERT_TRUE(classic.Applied());
     ChildRun run =
         RunOwnTestsInNewProcess("RecordClassicChild.*", {{ChildModeVariable, L"classic"}});
@@ -255,6 +266,34 @@ TEST_F(RecordClassicChild, DISABLED_CheckImagesAreClassicFrameControls) {
         EXPECT_TRUE(image.SameBlock(0, 0, expected, 0, 0, 14)) << "image " << i;
     }
     ImageList_Destroy(list);
+}
+
+// At 144 DPI (150 %) the rows' check images, site icons and link grow with the text.
+TEST(RecordDpiDrawing, RowsGrowWithTheSystemsSmallIconsAt144Dpi) {
+    DWORD dpi = 144;
+    UserSetting setting(L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof(dpi));
+    ASSERT_TRUE(setting.Applied());
+    ChildRun run = RunOwnTestsInNewProcess("RecordDpiChild.*", {{ChildModeVariable, L"144dpi"}});
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("[  PASSED  ] 2 tests.")) << run.output;
+}
+
+class RecordDpiChild : public RecordDrawingTest {
+protected:
+    void SetUp() override {
+        if (ChildMode() != L"144dpi") GTEST_SKIP() << "runs in a process at 144 DPI";
+        RecordDrawingTest::SetUp();
+    }
+};
+
+TEST_F(RecordDpiChild, DISABLED_AddressRows) {
+    ASSERT_EQ(24, GetSystemMetrics(SM_CXSMICON)) << "the process is not at 144 DPI";
+    CheckAddressRows(*this, true);
+}
+
+TEST_F(RecordDpiChild, DISABLED_SearchRows) {
+    CheckSearchRow(*this, true);
 }
 
 } // namespace
