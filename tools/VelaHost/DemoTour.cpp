@@ -78,6 +78,7 @@ bool DemoTour::SavePictures(HWND window, const WCHAR* name, const WCHAR* caption
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Sleep(waitMs / 2);
     if (name && !SaveWindowPicture(window, (folder_ + L"\\" + name).c_str())) return false;
+    if (IsDialogsOnly()) return true; // no frames of an animation
     WCHAR frame[32];
     wsprintfW(frame, L"tour-%02d.bmp", ++frames_);
     RECT browser = {};
@@ -152,6 +153,7 @@ void DemoTour::Walk() {
     if (!Step(clean != nullptr, "pressing Clear opened no clean dialog")) return;
     // The pointer leaves the scene.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    if (IsDialogsOnly()) return WalkDialogs(clean);
     if (!Picture(clean, nullptr, L"The kinds of traces to clean", PaintWaitMs)) return;
 
     if (!VisitRecordDialog(clean, IDC_LINK_ADDRESS_BAR, AddressRecordsCaption,
@@ -177,4 +179,16 @@ void DemoTour::Walk() {
     PostMessageW(clean, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     if (!Step(WaitForWindowGone(clean, DialogWaitMs), "the clean dialog did not close")) return;
     AddressBarPicture(L"address-bar-after.bmp", L"Cleaned: the address bar's list is empty");
+}
+
+void DemoTour::WalkDialogs(HWND clean) {
+    if (!Picture(clean, DialogPicture(L"clean-dialog").c_str(), nullptr, PaintWaitMs)) return;
+    if (!VisitRecordDialog(clean, IDC_LINK_ADDRESS_BAR, AddressRecordsCaption,
+                           DialogPicture(L"record-dialog-address-bar").c_str(), nullptr))
+        return;
+    if (!VisitRecordDialog(clean, IDC_LINK_SEARCH_RECORDS, SearchRecordsCaption,
+                           DialogPicture(L"record-dialog-search").c_str(), nullptr))
+        return;
+    PostMessageW(clean, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    Step(WaitForWindowGone(clean, DialogWaitMs), "the clean dialog did not close");
 }

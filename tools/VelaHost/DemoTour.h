@@ -4,6 +4,8 @@
 // the dialog, opens the drop-down again and closes the frame. On the way it saves pictures of
 // the browser, of every dialog and of the drop-down before and after the clean, and a picture of
 // the browser with whatever it shows at every step, numbered as the frames of an animation.
+// The short tour only pictures the clean dialog and both record dialogs, with a suffix to their
+// names (the demo runs it again at 144 DPI), and cleans nothing.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +22,9 @@ public:
     // are taken with history.
     DemoTour(const DemoBrowser& browser, ReferenceHost& host, const UrlHistoryStandIn& history,
              const std::wstring& folder);
+    // Makes the tour the short one, its pictures named with suffix before ".bmp".
+    void DialogsOnly(const std::wstring& suffix) { dialogsSuffix_ = suffix; }
+    bool IsDialogsOnly() const { return !dialogsSuffix_.empty(); }
     ~DemoTour();
     DemoTour(const DemoTour&) = delete;
     DemoTour& operator=(const DemoTour&) = delete;
@@ -32,6 +37,8 @@ public:
 
 private:
     void Walk();
+    void WalkDialogs(HWND clean);
+    std::wstring DialogPicture(const WCHAR* name) const { return name + dialogsSuffix_ + L".bmp"; }
     bool Step(bool ok, const char* what);
     // Waits until window shows its last change, then saves it under name (none when null)
     // and the browser with what it shows as the next frame of the tour, with caption under it.
@@ -48,6 +55,7 @@ private:
     ReferenceHost& host_;
     const UrlHistoryStandIn& history_;
     std::wstring folder_;
+    std::wstring dialogsSuffix_;
     std::thread thread_;
     int frames_ = 0;
     std::string failure_;

@@ -6,6 +6,9 @@
 //                                   pictures into FOLDER and prints the traces before and after;
 //                                   exits non-zero when a step failed or a trace was left
 //   VelaHost.exe --tour -           the same tour without pictures (a display without a screen)
+//   VelaHost.exe --dialogs FOLDER SUFFIX
+//                                   seeds and pictures only the clean dialog and both record
+//                                   dialogs, named with SUFFIX; cleans nothing
 #include <windows.h>
 #include <cstdio>
 #include <memory>
@@ -30,14 +33,20 @@ int Fail(const char* what) {
 int wmain(int argc, wchar_t** argv) {
     bool seed = false;
     const wchar_t* tourFolder = nullptr;
+    const wchar_t* dialogsSuffix = nullptr;
     for (int i = 1; i < argc; i++) {
         if (lstrcmpW(argv[i], L"--demo-traces") == 0) {
             seed = true;
         } else if (lstrcmpW(argv[i], L"--tour") == 0 && i + 1 < argc) {
             seed = true;
             tourFolder = argv[++i];
+        } else if (lstrcmpW(argv[i], L"--dialogs") == 0 && i + 2 < argc) {
+            seed = true;
+            tourFolder = argv[++i];
+            dialogsSuffix = argv[++i];
         } else {
-            return Fail("usage: VelaHost [--demo-traces] [--tour FOLDER]");
+            return Fail(
+                "usage: VelaHost [--demo-traces] [--tour FOLDER] [--dialogs FOLDER SUFFIX]");
         }
     }
 
@@ -68,14 +77,15 @@ int wmain(int argc, wchar_t** argv) {
 
         TraceCounts before = CountTraces(browser.AddressBar(), host, *history);
         DemoTour tour(browser, host, *history, lstrcmpW(tourFolder, L"-") ? tourFolder : L"");
+        if (dialogsSuffix) tour.DialogsOnly(dialogsSuffix);
         tour.Start();
         browser.Run();
         if (!tour.Finish()) {
             fprintf(stderr, "VelaHost: tour failed: %s\n", tour.Failure().c_str());
             result = 1;
         }
-        if (result == 0) PrintTraceTable(before, tour.After());
-        if (result == 0 && !IsEmpty(tour.After())) {
+        if (result == 0 && !dialogsSuffix) PrintTraceTable(before, tour.After());
+        if (result == 0 && !dialogsSuffix && !IsEmpty(tour.After())) {
             fprintf(stderr, "VelaHost: the clean left traces behind\n");
             result = 2;
         }
