@@ -8,7 +8,6 @@ namespace {
 
 struct PendingStep {
     std::wstring caption;
-    HWND except; // instead of the caption, when set: any dialog but this one
     DialogStep step;
 };
 
@@ -19,7 +18,6 @@ std::map<UINT_PTR, PendingStep>& Pending() {
 
 struct Search {
     const wchar_t* caption;
-    HWND except;
     HWND found;
 };
 
@@ -28,11 +26,6 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
     WCHAR className[32] = {};
     GetClassNameW(window, className, 32);
     if (lstrcmpW(className, L"#32770") != 0) return TRUE;
-    if (search->except) {
-        if (window == search->except) return TRUE;
-        search->found = window;
-        return FALSE;
-    }
     WCHAR text[260] = {};
     GetWindowTextW(window, text, 260);
     if (lstrcmpW(text, search->caption) != 0) return TRUE;
@@ -46,9 +39,7 @@ void CALLBACK StepTimer(HWND, UINT, UINT_PTR id, DWORD) {
         KillTimer(nullptr, id);
         return;
     }
-    Search search = {it->second.caption.c_str(), it->second.except, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&search));
-    HWND dialog = search.found;
+    HWND dialog = FindThreadDialog(it->second.caption.c_str());
     if (!dialog) return;
     KillTimer(nullptr, id);
     DialogStep step = std::move(it->second.step);
@@ -60,12 +51,7 @@ void CALLBACK StepTimer(HWND, UINT, UINT_PTR id, DWORD) {
 
 void WhenDialogShows(const wchar_t* caption, DialogStep step) {
     UINT_PTR id = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, StepTimer);
-    if (id) Pending()[id] = PendingStep{caption, nullptr, std::move(step)};
-}
-
-void WhenOtherDialogShows(HWND except, DialogStep step) {
-    UINT_PTR id = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, StepTimer);
-    if (id) Pending()[id] = PendingStep{L"", except, std::move(step)};
+    if (id) Pending()[id] = PendingStep{caption, std::move(step)};
 }
 
 void CancelDialogSteps() {
@@ -79,7 +65,7 @@ int PendingDialogSteps() {
 }
 
 HWND FindThreadDialog(const wchar_t* caption) {
-    Search search = {caption, nullptr, nullptr};
+    Search search = {caption, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }

@@ -12,9 +12,6 @@ using DialogStep = std::function<void(HWND dialog)>;
 
 // The step runs once, in whatever message loop of this thread first finds the dialog.
 void WhenDialogShows(const wchar_t* caption, DialogStep step);
-// The same for the first dialog of this thread other than except, whatever its caption and
-// owner.
-void WhenOtherDialogShows(HWND except, DialogStep step);
 // Forgets every step not yet run (a test that ends early must not leave them to the next).
 void CancelDialogSteps();
 int PendingDialogSteps();

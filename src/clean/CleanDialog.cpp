@@ -30,11 +30,10 @@ const COLORREF LinkColor = RGB(8, 51, 189);
 
 const int LinkIds[] = {AddressLinkId, SearchLinkId};
 
-CleanDialog::CleanDialog() : DialogBase(TemplateId), LinkLabelOwner(LinkOwnerProp, LinkProcProp) {}
+CleanDialog::CleanDialog()
+    : DialogBase(TemplateId), LinkLabelOwner(LinkOwnerProp, LinkProcProp) {}
 
-CleanDialog::~CleanDialog() {
-    WaitForWorker();
-}
+CleanDialog::~CleanDialog() { WaitForWorker(); }
 
 HRESULT CleanDialog::ShowOverBrowser(IButtonSite* site) {
     if (!site) return S_OK;
@@ -120,9 +119,7 @@ LRESULT CleanDialog::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
     if (HIWORD(wParam) != 0) return 0;
 
     switch (LOWORD(wParam)) {
-    case CleanNowButtonId:
-        StartClean();
-        break;
+    case CleanNowButtonId: StartClean(); break;
     case AddressLinkId: {
         addressLinkUsed_ = TRUE;
         RecordDeleteDialog records;
@@ -144,23 +141,14 @@ LRESULT CleanDialog::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
     }
     case AutoCleanCheckBoxId: {
         UINT state = IsDlgButtonChecked(window, AutoCleanCheckBoxId);
-        if (state == BST_CHECKED)
-            SetAutoClean(1);
-        else if (state == BST_UNCHECKED)
-            SetAutoClean(0);
+        if (state == BST_CHECKED) SetAutoClean(1);
+        else if (state == BST_UNCHECKED) SetAutoClean(0);
         break;
     }
-    case SelectAllButtonId:
-        CheckAllCategories();
-        break;
-    case InvertButtonId:
-        InvertCategories();
-        break;
-    case DefaultButtonId:
-        CheckDefaultCategories();
-        break;
-    default:
-        break;
+    case SelectAllButtonId: CheckAllCategories(); break;
+    case InvertButtonId: InvertCategories(); break;
+    case DefaultButtonId: CheckDefaultCategories(); break;
+    default: break;
     }
     UpdateCleanNowButton();
     return 0;

@@ -45,7 +45,8 @@ private:
     int CommitToTypedUrls();
     int CommitToDeletedUrls();
     int SaveTypedUrls(const UrlList& list);
-    // False when the key could be opened but not read to its end.
+    // False when the key could not be opened or not read to its end: the earlier deletions are
+    // then not known, and the list must not be saved.
     bool LoadDeletedUrls();
     void PruneDeletedUrls();
     int SaveDeletedUrls(const UrlList& list);

@@ -154,7 +154,6 @@ struct Options {
     bool keepGoing = false;
 };
 
-
 bool ParseOptions(int argc, wchar_t** argv, Options* options) {
     options->seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     options->dll = PathBesideProgram(L"VelaClear.dll");
@@ -575,6 +574,16 @@ bool AsRecord(const StoredValue& value, std::wstring* text) {
     if (units[2083] != 0) return false;
     *text = units.data();
     return true;
+}
+
+// Every value that is a record, in name order.
+std::vector<std::wstring> Records(const StoredValues& values) {
+    std::vector<std::wstring> records;
+    for (const auto& [name, value] : values) {
+        std::wstring text;
+        if (AsRecord(value, &text)) records.push_back(text);
+    }
+    return records;
 }
 
 // The typed-URL records url1 ... url25 in order, as the module reads them.
@@ -1513,12 +1522,8 @@ void Round::OpenRecords(HWND clean, int linkId) {
         shown = true;
         InRecordDialog(records, kind);
     };
-    // A failed call may leave the dialog without its caption or its owner.
-    if (fault_)
-        WhenOtherDialogShows(clean, inRecords);
-    else
-        WhenDialogShows(kind == AddressBarRecords ? AddressRecordsCaption : SearchRecordsCaption,
-                        inRecords);
+    WhenDialogShows(kind == AddressBarRecords ? AddressRecordsCaption : SearchRecordsCaption,
+                    inRecords);
     ClickControl(clean, linkId);
     CancelDialogSteps();
     rowsDeleted_ += deletedFull_.size() + deletedSearchTexts_.size();
@@ -1536,18 +1541,10 @@ void Round::OpenRecords(HWND clean, int linkId) {
                 CheckRecordChanges("address bar " + std::to_string(f + 1), boxes[f],
                                    FullEntries(frames_[f]->AddressBar()), deletedFull_);
         StoredValues typedAfter = LowerNamed(ReadStoredValues(TypedUrlsKey));
-        std::vector<std::wstring> deletedBefore, deletedAfter;
-        for (const auto& [name, value] : deleted) {
-            std::wstring text;
-            if (AsRecord(value, &text)) deletedBefore.push_back(text);
-        }
-        for (const auto& [name, value] : ReadStoredValues(deletedKey.c_str())) {
-            std::wstring text;
-            if (AsRecord(value, &text)) deletedAfter.push_back(text);
-        }
         if (host_.nt6) {
             if (typedAfter != typed) Fail(WrongRecordDeleted, "the typed-URL list changed on NT 6");
-            CheckRecordChanges("DeletedUrls", deletedBefore, deletedAfter, {}, deletedFull_);
+            CheckRecordChanges("DeletedUrls", Records(deleted),
+                               Records(ReadStoredValues(deletedKey.c_str())), {}, deletedFull_);
         } else {
             CheckRecordChanges("typed URLs", TypedRecords(typed), TypedRecords(typedAfter),
                                deletedFull_);
@@ -1599,11 +1596,7 @@ void Round::OpenRecords(HWND clean, int linkId) {
     if (host_.nt6) {
         if (typedAfter != typed) Fail(WrongRecordDeleted, "the typed-URL list changed on NT 6");
         StoredValues deletedAfter = ReadStoredValues(deletedKey.c_str());
-        std::vector<std::wstring> before;
-        for (const auto& [name, value] : deleted) {
-            std::wstring text;
-            if (AsRecord(value, &text)) before.push_back(text);
-        }
+        std::vector<std::wstring> before = Records(deleted);
         for (const auto& [name, value] : deleted) {
             // Only names 1 ... 25 are written, and only over values that are records.
             std::wstring text;
