@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <string>
 
-enum class WinVersion { Other, Win2k, WinXp, Win2003, Vista, Win7 };
+enum class WinVersion { Other, Win2k, WinXp, Win2003, Vista, Win7, Win10 };
 
 inline WinVersion RunningWinVersion() {
     OSVERSIONINFOW v = {};
@@ -17,13 +17,24 @@ inline WinVersion RunningWinVersion() {
     if (v.dwMajorVersion == 5 && v.dwMinorVersion == 2) return WinVersion::Win2003;
     if (v.dwMajorVersion == 6 && v.dwMinorVersion == 0) return WinVersion::Vista;
     if (v.dwMajorVersion == 6 && v.dwMinorVersion == 1) return WinVersion::Win7;
+    // Windows 8 and 10 tell a program whose manifest does not name them that they are 6.2, as
+    // the browser's does not; Wine's "win10" does the same.
+    if ((v.dwMajorVersion == 6 && v.dwMinorVersion >= 2) || v.dwMajorVersion == 10)
+        return WinVersion::Win10;
     return WinVersion::Other;
 }
 
+// Vista and later, where the browser's protected mode moves the toolbar's stores.
+inline bool RunsNt6OrLater() {
+    WinVersion version = RunningWinVersion();
+    return version == WinVersion::Vista || version == WinVersion::Win7 ||
+           version == WinVersion::Win10;
+}
+
 // A test about one Windows version skips itself in the runs that emulate another.
-#define ONLY_ON(version)                                                                   \
-    do {                                                                                   \
-        if (RunningWinVersion() != (version)) GTEST_SKIP() << "not the emulated version"; \
+#define ONLY_ON(version)                                                                           \
+    do {                                                                                           \
+        if (RunningWinVersion() != (version)) GTEST_SKIP() << "not the emulated version";          \
     } while (0)
 
 // The toolbar's keys, the module's settings and what the tests seed all live below these;

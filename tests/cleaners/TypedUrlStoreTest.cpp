@@ -18,19 +18,14 @@ const WCHAR ClassicDeletedUrlsKey[] = L"SOFTWARE\\Corvane\\VelaToolbar\\DeletedU
 
 using Values = std::map<std::wstring, std::wstring>;
 
-bool RunsNt6() {
-    WinVersion version = RunningWinVersion();
-    return version == WinVersion::Vista || version == WinVersion::Win7;
-}
-
 #define ONLY_BEFORE_NT6()                                                                          \
     do {                                                                                           \
-        if (RunsNt6()) GTEST_SKIP() << "deletions go to DeletedUrls here";                         \
+        if (RunsNt6OrLater()) GTEST_SKIP() << "deletions go to DeletedUrls here";                  \
     } while (0)
 
 #define ONLY_FROM_NT6()                                                                            \
     do {                                                                                           \
-        if (!RunsNt6()) GTEST_SKIP() << "deletions rewrite TypedURLs here";                        \
+        if (!RunsNt6OrLater()) GTEST_SKIP() << "deletions rewrite TypedURLs here";                 \
     } while (0)
 
 void SetString(const WCHAR* path, const WCHAR* name, const std::wstring& text) {
@@ -169,7 +164,7 @@ TEST_F(TypedUrlStoreTest, KeyWithoutUrlValuesReturns1) {
 
 TEST_F(TypedUrlStoreTest, ProcessStoreIsOneObjectForTheRunningSystem) {
     EXPECT_EQ(&store, &TypedUrlStore::Instance());
-    EXPECT_EQ(RunsNt6(), store.IsNewSystem() != FALSE);
+    EXPECT_EQ(RunsNt6OrLater(), store.IsNewSystem() != FALSE);
     EXPECT_EQ(IsNt6OrLater() != FALSE, store.IsNewSystem() != FALSE);
 }
 

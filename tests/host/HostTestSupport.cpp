@@ -65,8 +65,7 @@ void RemoveEmptyUserFolders() {
 std::wstring UserFolder(DWORD userNumber) {
     WCHAR path[MAX_PATH] = {};
     SHGetSpecialFolderPathW(nullptr, path, CSIDL_APPDATA, TRUE);
-    WinVersion version = RunningWinVersion();
-    if (version == WinVersion::Vista || version == WinVersion::Win7) {
+    if (RunsNt6OrLater()) {
         PathRemoveFileSpecW(path);
         PathAppendW(path, L"LocalLow");
     }
