@@ -26,7 +26,7 @@ namespace hostile {
 // What a browser of a few days leaves, in every store the module cleans, with the same sentinels
 // beside each as the hostile rounds: the same every run, so that the k-th call is the same call.
 void Round::SeedTraces() {
-    const bool autoScenario = fault_->scenario == Scenario::AutoClean;
+    const bool autoScenario = fault_ && fault_->scenario == Scenario::AutoClean;
     content_.WriteString(CreateKey(HKEY_LOCAL_MACHINE, IeMachineKey).Get(), L"Version",
                          L"7.0.5730.13");
     ieMajor_ = 7;

@@ -34,14 +34,7 @@ int RunHostileRounds(Host& host, const Options& options) {
     // The count starts when the threads of the system that the warm-up's downloads used are gone.
     for (int tries = 0; tries < 50 && CountProcessThreads() > ownThreads; tries++)
         Sleep(200);
-    // What the system reads once per process and keeps open: the mouse settings the list view
-    // and the link labels ask for, and the display DC cache (see GrowDisplayDcCache).
-    UINT setting = 0;
-    SystemParametersInfoW(SPI_GETMOUSEHOVERTIME, 0, &setting, 0);
-    SystemParametersInfoW(SPI_GETMOUSEHOVERWIDTH, 0, &setting, 0);
-    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &setting, 0);
-    GetDoubleClickTime();
-    GrowDisplayDcCache();
+    MakeLastingObjects();
     Resources baseline = TakeResources();
     std::map<uintptr_t, DWORD> baselineObjects = LiveGdiObjects();
     long end = options.first + options.rounds;

@@ -23,6 +23,15 @@ int CountProcessThreads() {
     return count;
 }
 
+void MakeLastingObjects() {
+    UINT setting = 0;
+    SystemParametersInfoW(SPI_GETMOUSEHOVERTIME, 0, &setting, 0);
+    SystemParametersInfoW(SPI_GETMOUSEHOVERWIDTH, 0, &setting, 0);
+    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &setting, 0);
+    GetDoubleClickTime();
+    GrowDisplayDcCache();
+}
+
 Resources TakeResources() {
     ResourceSnapshot snapshot = QuietSnapshot();
     return {HandleCensus(), snapshot.gdiObjects, snapshot.threadWindows, CountProcessThreads()};

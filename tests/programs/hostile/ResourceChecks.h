@@ -26,6 +26,10 @@ struct Resources {
     }
 };
 
+// What the system reads once per process and keeps open, made before a baseline is taken: the
+// mouse settings the list view and the link labels ask for, and the display DC cache (see
+// GrowDisplayDcCache).
+void MakeLastingObjects();
 Resources TakeResources();
 // Threads of the system's own that a download left may hold handles for some seconds: handle
 // and thread counts that differ are read again for a while before they count as a leak.

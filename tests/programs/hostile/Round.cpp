@@ -155,13 +155,13 @@ std::string Round::Summary() const {
            std::to_string(rowsDeleted_) + " rows deleted";
 }
 
-int Round::Run(OnButtonMessageProc* onButtonMessage) {
+void Round::Prepare() {
     // A run that failed may have left references behind: each run is counted on its own.
     host_.siteReferences = host_.site->RefCount();
     Step("emptying the stores");
     ResetStores(places_);
     host_.site->ClearCalls();
-    if (fault_) {
+    if (traces_) {
         Step("seeding the traces");
         SeedTraces();
     } else {
@@ -181,17 +181,28 @@ int Round::Run(OnButtonMessageProc* onButtonMessage) {
     for (auto& [path, image] : fileSentinels_)
         image = TakeFileImage(path);
     // A failed call may keep every dialog from opening: what stays untouched then is all of it.
-    if (fault_) TakeUntouchedImages();
+    // The same holds for runs that drive the module on threads of their own.
+    if (traces_) TakeUntouchedImages();
+}
 
+void Round::PrepareTraces() {
+    traces_ = true;
+    Prepare();
+}
+
+void Round::ExpectInteractiveClean(DWORD selection, bool inThisProcess) {
+    interactive_ = true;
+    interactiveSelection_ = selection;
+    if (!inThisProcess) history_ = nullptr;
+}
+
+int Round::Run(OnButtonMessageProc* onButtonMessage) {
+    Prepare();
     Step("loading the module");
     HMODULE module = LoadButtonModule(onButtonMessage, options_.dll);
     if (!module) return ModuleNotLoaded;
     if (!*onButtonMessage) return ExportMissing;
-    auto* base = reinterpret_cast<BYTE*>(module);
-    auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    g_moduleStart = base;
-    g_moduleEnd = base + headers->OptionalHeader.SizeOfImage;
+    NoteModuleImage(module);
     OnButtonMessageProc send = *onButtonMessage;
     if (fault_) {
         if (InstallImportFaults(module) <= 0) return TestbedNotBuilt;
@@ -229,6 +240,15 @@ int Round::Run(OnButtonMessageProc* onButtonMessage) {
         }
     Step("unloading the module");
     *onButtonMessage = nullptr;
+    Unload(module);
+    if (fault_) {
+        tally_ = TakeFaultTally();
+        SetFaultPlan(FaultPlan());
+    }
+    return CheckAfterUnload();
+}
+
+void Round::Unload(HMODULE module) {
     FreeLibrary(module);
     // A ping still under way keeps the module until its thread ends, which the platform's own
     // time-outs bound when the endpoint or the connection stalls: wait up to 100 s for it.
@@ -249,11 +269,9 @@ int Round::Run(OnButtonMessageProc* onButtonMessage) {
     frames_[0].reset();
     frames_[1].reset();
     g_moduleStart = g_moduleEnd = nullptr;
-    if (fault_) {
-        tally_ = TakeFaultTally();
-        SetFaultPlan(FaultPlan());
-    }
+}
 
+int Round::CheckAfterUnload() {
     Step("checking the stores");
     CheckSentinels();
     CheckCleanedStores();

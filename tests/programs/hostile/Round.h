@@ -81,10 +81,26 @@ public:
     Round(Host& host, const Options& options, long index, unsigned seed,
           const FaultCase* fault = nullptr)
         : host_(host), places_(host.places), options_(options), index_(index),
-          content_(seed ^ (0x9E3779B9u * static_cast<unsigned>(index + 1))), fault_(fault) {}
+          content_(seed ^ (0x9E3779B9u * static_cast<unsigned>(index + 1))), fault_(fault),
+          traces_(fault != nullptr) {}
 
     // The exit code of the round's first failure, or Passed.
     int Run(OnButtonMessageProc* onButtonMessage);
+
+    // For runs that drive the module themselves (--concurrency): the stores emptied and seeded
+    // with the fault runs' modest traces and their sentinels, and every image taken; then the
+    // interactive clean of the selection expected (its calls to the URL history counted here
+    // only when it runs in this process); the module unloaded, its frames ended; and the checks
+    // of the stores, references and heap, which give the exit code of the first failure.
+    void PrepareTraces();
+    void ExpectInteractiveClean(DWORD selection, bool inThisProcess);
+    void Unload(HMODULE module);
+    int CheckAfterUnload();
+    // Ticks the clean dialog's categories of the selection, and only those.
+    static void SetCategories(HWND clean, DWORD selection);
+    // Counts a failure and prints it with the round's number (the first twelve).
+    void Fail(int code, const std::string& message);
+    int Failure() const { return failure_; }
     // ": 2500 address-bar items, 3 rows deleted", for a report of what made a round slow.
     std::string Summary() const;
     // The failable calls the module made in a fault run.
@@ -118,12 +134,13 @@ private:
     void WatchKey(HKEY root, const std::wstring& path, bool valuesOnly = false);
     void WatchFile(const std::wstring& path);
 
+    void Prepare();
+
     // Driving
     void InCleanDialog(HWND clean);
     void InScenario(HWND clean);
     void InRecordDialog(HWND records, RecordKind kind);
     void OpenRecords(HWND clean, int linkId);
-    void SetCategories(HWND clean, DWORD selection);
     void TakeUntouchedImages();
     void EndFramesAndButtons(OnButtonMessageProc onButtonMessage);
 
@@ -137,7 +154,6 @@ private:
     void CheckKeyGone(HKEY root, const std::wstring& path, bool deletable, const char* store);
     void CheckKeyUntouched(const KeyImage& before, HKEY root, const std::wstring& path,
                            const char* store);
-    void Fail(int code, const std::string& message);
     DWORD ReadDword(const std::wstring& subKey, const WCHAR* name, bool* read);
 
     Host& host_;
@@ -148,7 +164,10 @@ private:
     int failure_ = Passed;
     int failureLines_ = 0;
     const FaultCase* fault_;
+    bool traces_; // the modest traces of the fault runs instead of random stores
     FaultTally tally_;
+    // The URL history whose ClearHistory calls the checks count, when it is this process's.
+    UrlHistoryStandIn* history_ = g_history;
 
     // What was seeded
     int ieMajor_ = 0;

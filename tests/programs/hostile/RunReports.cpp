@@ -12,6 +12,7 @@ namespace hostile {
 
 Progress g_progress;
 char g_faultReplay[256];
+char g_replay[256];
 DWORD g_stepLimitMs = 120000;
 BYTE* g_moduleStart = nullptr;
 BYTE* g_moduleEnd = nullptr;
@@ -22,7 +23,19 @@ std::string g_stepName;
 DWORD g_stepStart = 0;
 } // namespace
 
+void NoteModuleImage(HMODULE module) {
+    auto* base = reinterpret_cast<BYTE*>(module);
+    auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    g_moduleStart = base;
+    g_moduleEnd = base + headers->OptionalHeader.SizeOfImage;
+}
+
 void ReportWhere(const char* what) {
+    if (g_replay[0]) {
+        Report("%s: step \"%s\"; replay with %s\n", what, g_progress.step.load(), g_replay);
+        return;
+    }
     if (g_faultReplay[0]) {
         std::string failed = TakeFaultTally().firstFailure;
         Report("%s: step \"%s\", first failed call %s; replay with %s\n", what,

@@ -23,10 +23,13 @@ struct Progress {
 extern Progress g_progress;
 // The arguments that replay the fault run under way, for the reports of a crash or a hang.
 extern char g_faultReplay[256];
+// The arguments that replay the concurrency run under way, for the same reports.
+extern char g_replay[256];
 extern DWORD g_stepLimitMs;
 // The module's image while it is loaded, to tell its faults and return addresses.
 extern BYTE* g_moduleStart;
 extern BYTE* g_moduleEnd;
+void NoteModuleImage(HMODULE module);
 // Where the run's time went, step by step, for --times.
 extern std::map<std::string, DWORD> g_stepTimes;
 

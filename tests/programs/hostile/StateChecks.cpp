@@ -111,7 +111,7 @@ void Round::CheckCleanedStores() {
     // History: the stand-in's history and the visit-history file.
     bool historyRuns = !historyFails_;
     if ((must & HistoryBit) && historyRuns) {
-        if (g_history && g_history->ClearHistoryCalls() == historyClearsBefore_)
+        if (history_ && history_->ClearHistoryCalls() == historyClearsBefore_)
             Fail(StoreNotEmptied, "history: ClearHistory was never called");
         if (visitWellFormed_) {
             WritePrivateProfileStringW(nullptr, nullptr, nullptr, places_.visitFile.c_str());
@@ -141,7 +141,7 @@ void Round::CheckCleanedStores() {
             CompareFileImages(visitImage_, TakeFileImage(places_.visitFile), places_.visitFile);
         if (!difference.empty())
             Fail(UntickedStoreChanged, "visit history, not cleaned: " + difference);
-        if (g_history && g_history->ClearHistoryCalls() != historyClearsBefore_)
+        if (history_ && history_->ClearHistoryCalls() != historyClearsBefore_)
             Fail(UntickedStoreChanged, "history: ClearHistory was called, not ticked");
     }
 
