@@ -32,12 +32,21 @@
 // no record lost that was not chosen and none doubled, the heap validates, no window of the
 // module is left and the module unloads.
 //
+// With --concurrency the trouble is concurrency and repetition, over the same traces and with
+// the same checks (hostile/ConcurrencyRuns): browser threads that press their buttons at once
+// ("threads"), two interactive cleans at once in one process ("cleans") and in several copies of
+// this program ("processes"), and loads and unloads of the module without a button, whose heap,
+// TLS indexes, handles and GDI objects kept are counted ("cycles").
+//
 // Usage: HostileStoresHost.exe [--seed N] [--rounds N] [--first R] [--dll PATH] [--browser]
 //                              [--repeat] [--times] [--ping-port N] [--step-seconds N]
 //                              [--destructive]
 //        HostileStoresHost.exe --faults [--scenario S] [--mode M] [--function F] [--k N]
 //                              [--sample N] [--first C] [--keep-going] [--browser] [--dll PATH]
 //                              [--ping-port N] [--ping-delay N] [--seed N]
+//        HostileStoresHost.exe --concurrency [--scenario S] [--threads N] [--rounds N]
+//                              [--processes N] [--cycles N] [--browser] [--dll PATH]
+//                              [--ping-port N] [--seed N]
 //   --seed      the run's seed (default: from the clock); printed first, so a run can be
 //               replayed; round R of a run uses the seed mixed with R alone, so --first R
 //               --rounds 1 replays that round
@@ -55,6 +64,11 @@
 //               makes only that call (or allocation) fail; --sample N makes N runs drawn with
 //               the seed instead of all; --first C starts at run C; --keep-going goes on after
 //               a failed run. A failed run prints the arguments that replay it.
+//   --concurrency  concurrency and repetition instead; --scenario threads, cleans, processes or
+//               cycles narrows the runs (default: all); --threads N browser threads (6) press
+//               their buttons --rounds N times each; --processes N copies (3) clean at once;
+//               --cycles N loads and unloads (300). A failed run prints the arguments that
+//               replay it. --parent is for the copies a "processes" run starts.
 // The program overwrites the browser's and the toolbar's stores of the current user: outside
 // Wine it runs only with --destructive. Exit code 0 when every round passed; the codes in
 // hostile/RunOptions.h name the first failure, the lines printed give its round and the values
@@ -73,6 +87,7 @@
 #include "testbed/HttpListener.h"
 #include "testbed/ProgramReport.h"
 #include "testbed/UrlHistoryStandIn.h"
+#include "programs/hostile/ConcurrencyRuns.h"
 #include "programs/hostile/FaultRuns.h"
 #include "programs/hostile/HostileRounds.h"
 #include "programs/hostile/RunReports.h"
@@ -111,9 +126,12 @@ int Run(const Options& options) {
            host.browser && !host.nt6 ? "runs where the browser version allows"
                                      : "is not offered here");
 
-    int result = options.faults ? RunFaults(host, options) : RunHostileRounds(host, options);
+    int result = options.concurrency ? RunConcurrency(host, options)
+                 : options.faults    ? RunFaults(host, options)
+                                     : RunHostileRounds(host, options);
     g_progress.started = 0;
-    ResetStores(host.places);
+    // A copy that a concurrency run started leaves the shared stores to it.
+    if (!options.parent) ResetStores(host.places);
     RestoreMachineState();
     Report("exit %d\n", result);
     return result;
@@ -131,7 +149,10 @@ int main() {
                "[--destructive]\n"
                "       HostileStoresHost.exe --faults [--scenario S] [--mode M] [--function F] "
                "[--k N] [--sample N] [--first C] [--keep-going] [--browser] [--dll PATH] "
-               "[--ping-port N] [--ping-delay N] [--seed N]\n");
+               "[--ping-port N] [--ping-delay N] [--seed N]\n"
+               "       HostileStoresHost.exe --concurrency [--scenario S] [--threads N] "
+               "[--rounds N] [--processes N] [--cycles N] [--browser] [--dll PATH] "
+               "[--ping-port N] [--seed N]\n");
         return BadArguments;
     }
     if (!RunningInWine() && !options.destructive) {

@@ -28,6 +28,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
             options->faults = true;
         } else if (name == L"--keep-going") {
             options->keepGoing = true;
+        } else if (name == L"--concurrency") {
+            options->concurrency = true;
         } else if (!hasValue) {
             return false;
         } else if (name == L"--seed") {
@@ -56,12 +58,22 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
             options->k = wcstol(argv[++i], nullptr, 0);
         } else if (name == L"--sample") {
             options->sample = wcstol(argv[++i], nullptr, 0);
+        } else if (name == L"--threads") {
+            options->threads = wcstol(argv[++i], nullptr, 0);
+        } else if (name == L"--processes") {
+            options->processes = wcstol(argv[++i], nullptr, 0);
+        } else if (name == L"--cycles") {
+            options->cycles = wcstol(argv[++i], nullptr, 0);
+        } else if (name == L"--parent") {
+            options->parent = wcstoul(argv[++i], nullptr, 0);
         } else {
             return false;
         }
     }
     // Round -1 is the warm-up round, which a failure there names.
-    return options->rounds >= 0 && options->first >= -1 && options->stepSeconds > 0;
+    return options->rounds >= 0 && options->first >= -1 && options->stepSeconds > 0 &&
+           options->threads > 0 && options->threads < 64 && options->processes > 1 &&
+           options->processes < 32 && options->cycles > 0;
 }
 
 bool RunningInWine() {

@@ -17,6 +17,8 @@ enum ExitCode {
     Crashed = 20,
     Hung = 21,
     NoDialogShown = 22,
+    DialogOverWrongFrame = 23,
+    ProgressNotEnded = 24,
     HandlesLeaked = 30,
     GdiObjectsLeaked = 31,
     WindowsLeaked = 32,
@@ -24,10 +26,15 @@ enum ExitCode {
     ModuleStayedLoaded = 34,
     HeapDamaged = 35,
     ModuleWindowLeft = 36,
+    HeapKeptPerLoad = 37,
+    TlsIndexKept = 38,
     SentinelChanged = 40,
     StoreNotEmptied = 41,
     UntickedStoreChanged = 42,
     WrongRecordDeleted = 43,
+    CleansOverlapped = 44,
+    CleanNotRun = 45,
+    ChildFailed = 46,
 };
 
 struct Options {
@@ -48,6 +55,12 @@ struct Options {
     long k = 0;
     long sample = 0;
     bool keepGoing = false;
+    // Concurrency and repetition
+    bool concurrency = false;
+    long threads = 6;   // browser threads that press their buttons at once
+    long processes = 3; // copies of the program that clean at once
+    long cycles = 300;  // loads and unloads of the module without a button
+    DWORD parent = 0;   // a copy started by the process of this id
 };
 
 // False when an argument is unknown, lacks its value or is out of range.
