@@ -11,8 +11,10 @@ struct PendingStep {
     DialogStep step;
 };
 
+// Each thread's own: a thread timer fires only on the thread that set it, and threads of their
+// own (the concurrency runs' browser threads) set and run steps at the same time.
 std::map<UINT_PTR, PendingStep>& Pending() {
-    static std::map<UINT_PTR, PendingStep> pending;
+    static thread_local std::map<UINT_PTR, PendingStep> pending;
     return pending;
 }
 

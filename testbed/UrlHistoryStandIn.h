@@ -41,6 +41,9 @@ public:
     // Writes back the registration it found and keeps the stand-in loaded: for a process that
     // ends at once, where the destructor's unload could wait for the loader lock.
     void RestoreRegistration();
+    // Leaves the registration as it is when the object goes: for a process that another one,
+    // which registered the stand-in first and gives the key back itself, started beside it.
+    void KeepRegistration() { saved_ = false; }
 
 private:
     bool Register();
