@@ -90,6 +90,18 @@ std::wstring Quoted(const std::wstring& text) {
     return L"\"" + text + L"\"";
 }
 
+bool StartWithOurOutput(const std::wstring& program, std::wstring commandLine,
+                        PROCESS_INFORMATION* process) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    return CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                          nullptr, &startup, process) != FALSE;
+}
+
 // Runs a copy of this program named iexplore.exe, with the URL history stand-in beside it when
 // there is one, passes the arguments on with the module's full path, and returns its exit code.
 int RunAsBrowser(int argc, wchar_t** argv, const Options& options) {
@@ -112,16 +124,9 @@ int RunAsBrowser(int argc, wchar_t** argv, const Options& options) {
     for (int i = 1; i < argc; i++)
         commandLine += L" " + Quoted(argv[i]);
     commandLine += L" --dll " + Quoted(options.dll);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process = {};
     DWORD exitCode = BrowserCopyFailed;
-    if (CreateProcessW(browser.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                       nullptr, &startup, &process)) {
+    if (StartWithOurOutput(browser, commandLine, &process)) {
         WaitForSingleObject(process.hProcess, INFINITE);
         GetExitCodeProcess(process.hProcess, &exitCode);
         CloseHandle(process.hThread);

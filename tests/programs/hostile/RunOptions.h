@@ -69,6 +69,10 @@ bool RunningInWine();
 // Whether this process is the copy named iexplore.exe, where the module offers its automatic
 // clean.
 bool NamedAsBrowser();
+// Starts PROGRAM with COMMAND_LINE, its standard handles this program's, so that what a copy
+// reports stands in this program's output.
+bool StartWithOurOutput(const std::wstring& program, std::wstring commandLine,
+                        PROCESS_INFORMATION* process);
 int RunAsBrowser(int argc, wchar_t** argv, const Options& options);
 
 } // namespace hostile
