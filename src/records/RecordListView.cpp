@@ -161,7 +161,8 @@ void RecordListView::ToggleRow(int row) {
     RecordItem* item = RowItem(row);
     if (!item) return;
     SetTick(row, item, !item->ticked);
-    InvalidateRect(listView_, nullptr, FALSE);
+    // Only the row's tick changed: repaint that row, not the list.
+    Send(LVM_REDRAWITEMS, row, row);
 }
 
 void RecordListView::SetAllTicks(bool invert) {
